@@ -1,0 +1,37 @@
+// What every stage of a build is handed: the settings, the console, the log,
+// the temporary names and the case mapping of the selected locale.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "driver/console.h"
+#include "driver/log.h"
+#include "driver/settings.h"
+#include "driver/temp_names.h"
+
+namespace lexbuild {
+
+/// The "C" locale's one-byte lower-case mapping: only A to Z change.
+inline std::array<uint8_t, 256> c_lower_case() {
+  std::array<uint8_t, 256> table{};
+  for (int b = 0; b < 256; ++b) {
+    table[b] = static_cast<uint8_t>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  }
+  return table;
+}
+
+struct BuildContext {
+  BuildContext(Settings& s, Console& c, Log& l)
+      : settings(s), console(c), log(l), temp_names(s.work_folder) {}
+
+  Settings& settings;
+  Console& console;
+  Log& log;
+  TempNames temp_names;
+  /// One-byte lower-case mapping of the locale that the intake selected; the
+  /// word table keys use it. The "C" mapping until a locale is selected.
+  std::array<uint8_t, 256> lower_case = c_lower_case();
+};
+
+}  // namespace lexbuild

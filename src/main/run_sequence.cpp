@@ -1,0 +1,81 @@
+#include "main/run_sequence.h"
+
+#include <array>
+
+#include "compiler/compile.h"
+#include "driver/report.h"
+#include "driver/timing.h"
+#include "intake/intake.h"
+#include "main/options.h"
+#include "patcher/extras.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+
+namespace lexbuild {
+namespace {
+
+using IntakeRoutine = int (*)(BuildContext&);
+
+// Index 0: comma-separated sources; index 1: tab-separated ones.
+constexpr std::array<IntakeRoutine, 2> kIntakeTable = {csv_intake, tab_intake};
+
+// How far into the source the format detection looks for a TAB.
+constexpr int kFormatProbeLength = 49;
+
+}  // namespace
+
+void detect_source_format(Settings& settings) {
+  platform::InputFile file;
+  if (!file.open(settings.infile)) return;  // the intake reports the missing file
+  platform::TextInput text(file);
+  for (int i = 0; i < kFormatProbeLength; ++i) {
+    const int c = text.get();
+    if (c <= 0) break;  // end of input, or the zero byte that ends the probe
+    if (c == '\t') {
+      settings.source_format = ".tab";
+      break;
+    }
+  }
+}
+
+void derive_outfile(Settings& settings) {
+  if (settings.outfile == "none.pdb") settings.outfile = settings.id + ".pdb";
+}
+
+int intake_index(const Settings& settings) {
+  if (settings.source_format == ".csv") return 0;
+  if (settings.source_format == ".tab") return 1;
+  report_fatal("undefined source format\n");
+}
+
+int run_lexbuild(const std::vector<std::string>& args, Console& console) {
+  console.write(kBanner);
+  console.write("\n");
+
+  const platform::Timestamp start = platform::now();
+  Settings settings = init_settings();
+  if (!parse_options(args, settings, console)) return 0;
+
+  Log log;
+  if (settings.debug) log.open_log("lexbuild.log");  // the build goes on without a log
+
+  detect_source_format(settings);
+  derive_outfile(settings);
+  const int index = intake_index(settings);
+
+  if (!platform::folder_exists(settings.work_folder)) {
+    report_fatal("work folder %s does not exist; set TEMP to an existing folder\n",
+                 settings.work_folder.c_str());
+  }
+
+  BuildContext context(settings, console, log);
+  kIntakeTable[index](context);
+  apply_extras(args, settings.outfile, context);
+
+  const platform::Timestamp end = platform::now();
+  print_timing(console, start, end);
+  if (settings.debug) log.close_log();
+  return 0;
+}
+
+}  // namespace lexbuild

@@ -1,0 +1,214 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "main/run_sequence.h"
+
+extern char** environ;
+
+namespace lexbuild::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "lexbuild-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Folders made read-only by a test must be writable again to be removed.
+  for (auto it = fs::recursive_directory_iterator(path_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string read_text(const std::string& path) {
+  const std::vector<uint8_t> bytes = read_bytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void write_text(const std::string& path, std::string_view text) {
+  write_bytes(path, bytes_of(text));
+}
+
+std::vector<uint8_t> bytes_of(std::string_view text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> hex_bytes(std::string_view hex) {
+  std::vector<uint8_t> bytes;
+  int high = -1;
+  for (char c : hex) {
+    int v;
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
+    else
+      continue;
+    if (high < 0) {
+      high = v;
+    } else {
+      bytes.push_back(static_cast<uint8_t>(high * 16 + v));
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+std::string to_hex(const std::vector<uint8_t>& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i) text += ' ';
+    text += digits[bytes[i] >> 4];
+    text += digits[bytes[i] & 15];
+  }
+  return text;
+}
+
+bool exists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> list_folder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+namespace {
+
+void drain(int fd, std::string& out) {
+  char buffer[65536];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (n > 0) out.append(buffer, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,
+                          const RunOptions& options) {
+  int out_pipe[2];
+  int err_pipe[2];
+  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+
+  // Build argv and envp before forking.
+  std::vector<std::string> argv_strings{binary};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_strings) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  std::map<std::string, std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    const size_t eq = entry.find('=');
+    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  for (const auto& [name, value] : options.env) {
+    if (value)
+      env[name] = *value;
+    else
+      env.erase(name);
+  }
+  std::vector<std::string> env_strings;
+  for (const auto& [name, value] : env) env_strings.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    ::dup2(out_pipe[1], 1);
+    ::dup2(err_pipe[1], 2);
+    ::close(out_pipe[0]);
+    ::close(err_pipe[0]);
+    ::close(out_pipe[1]);
+    ::close(err_pipe[1]);
+    const int null_in = ::open("/dev/null", O_RDONLY);
+    if (null_in >= 0) ::dup2(null_in, 0);
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+    if (options.file_size_limit) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit {};
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(*options.file_size_limit);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ::execve(binary.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+
+  ProgramResult result;
+  struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  int open_count = 2;
+  while (open_count > 0) {
+    if (::poll(fds, 2, -1) < 0) break;
+    for (int k = 0; k < 2; ++k) {
+      if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+      std::string& sink = k == 0 ? result.out : result.err;
+      const size_t before = sink.size();
+      drain(fds[k].fd, sink);
+      if (sink.size() == before) {  // end of stream
+        ::close(fds[k].fd);
+        fds[k].fd = -1;
+        --open_count;
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+ProgramResult run_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
+                           RunOptions options) {
+  if (options.cwd.empty()) options.cwd = dir.path();
+  options.env.try_emplace("TEMP", dir.path());
+  options.env.try_emplace("TMP", dir.path());
+  return run_program(LEXBUILD_BINARY, args, options);
+}
+
+std::string banner() { return std::string(kBanner) + "\n"; }
+
+}  // namespace lexbuild::testing
