@@ -1,4 +1,5 @@
-// The post-build pass: patches options into a finished database.
+// The post-build pass: writes the pictures database name, the HTML flag and
+// high-resolution fonts into a finished database.
 #pragma once
 
 #include <string>
@@ -9,7 +10,11 @@
 namespace lexbuild {
 
 /// Applies --pictures_db=, --allow_html=, --font_textHR= and --font_listHR=
-/// from `args` to the database at `database`.
+/// from `args` (args[0] is the program's path) to the database at `database`.
+/// With no arguments beyond the program's path the file is left alone;
+/// otherwise its header record must carry a valid CRC. The new version is
+/// written beside the database and renamed over it, so a failure leaves the
+/// database as it was.
 void apply_extras(const std::vector<std::string>& args, const std::string& database,
                   BuildContext& context);
 

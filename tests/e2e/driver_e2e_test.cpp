@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "support/pdb_builder.h"
 #include "support/test_support.h"
 
 namespace lexbuild::testing {
@@ -62,6 +63,9 @@ TEST(DriverEndToEnd, DebugCreatesTheLogInTheCurrentFolder) {
   TempDir dir;
   TempDir work;
   write_text(dir.file("none.csv"), "");
+  // Any option makes the run check the database's header record: an earlier
+  // build's database stands in for one the build may not write.
+  write_bytes(dir.file("none.pdb"), sample_pdb());
   RunOptions options;
   options.env["TEMP"] = work.path();
   const ProgramResult r = run_lexbuild(dir, {"--debug"}, options);
