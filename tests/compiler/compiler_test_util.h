@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/byte_order.h"
 #include "compiler/entry_parser.h"
 #include "compiler/text_stores.h"
 #include "driver/console.h"
@@ -52,6 +53,18 @@ inline TextStores stores_of(const std::vector<std::string>& words, bool unicode 
   }
   stores.close();
   return stores;
+}
+
+/// The records of a database file, found through its record list.
+inline std::vector<std::string> records_of(const std::vector<uint8_t>& file) {
+  const uint16_t count = get_be16(file.data() + 76);
+  std::vector<std::string> records;
+  for (uint16_t k = 0; k < count; ++k) {
+    const uint32_t start = get_be32(file.data() + 78 + 8 * k);
+    const size_t end = k + 1 < count ? get_be32(file.data() + 78 + 8 * (k + 1)) : file.size();
+    records.emplace_back(file.begin() + start, file.begin() + end);
+  }
+  return records;
 }
 
 /// The text of the fatal report that `action` raises, or "" when it raises none.

@@ -30,18 +30,6 @@ struct AssemblyTest : ::testing::Test {
   void make_record(const std::string& name) { write_text(work.file(name), name); }
 };
 
-// The records of a database file, by its record list.
-std::vector<std::string> records_of(const std::vector<uint8_t>& file) {
-  const uint16_t count = get_be16(file.data() + 76);
-  std::vector<std::string> records;
-  for (uint16_t k = 0; k < count; ++k) {
-    const uint32_t start = get_be32(file.data() + 78 + 8 * k);
-    const uint32_t end = k + 1 < count ? get_be32(file.data() + 78 + 8 * (k + 1)) : file.size();
-    records.emplace_back(file.begin() + start, file.begin() + end);
-  }
-  return records;
-}
-
 TEST_F(AssemblyTest, SixRecordsGetTheirOffsetsAfterHeaderListAndGap) {
   const std::vector<std::pair<std::string, size_t>> files = {{"rec_0.bin", 550},
                                                              {"rec_tab.bin", 18},
