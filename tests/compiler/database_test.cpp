@@ -10,6 +10,7 @@
 
 #include "compiler/byte_order.h"
 #include "compiler/compiler_test_util.h"
+#include "patcher/database_image.h"
 #include "platform/clock.h"
 #include "support/test_support.h"
 
@@ -58,6 +59,7 @@ TEST_F(AssemblyTest, SixRecordsGetTheirOffsetsAfterHeaderListAndGap) {
             "00 00 00 80 00 00 00 00 00 00 02 A6 00 00 00 00 00 00 02 B8 00 00 00 00 "
             "00 00 03 26 00 00 00 00 00 00 03 94 00 00 00 00 00 00 08 66 00 00 00 00 00 00");
   EXPECT_EQ(std::vector<uint8_t>(file.begin() + 128, file.end()), data);
+  EXPECT_EQ(find_header_record(file), 128u) << "the post-build pass finds record 0";
 
   EXPECT_EQ(console.text(),
             "\r550 byte has been allocated\r568 byte has been allocated"
