@@ -1,5 +1,7 @@
 #include "compiler/word_table.h"
 
+#include <algorithm>
+
 #include "driver/report.h"
 
 namespace lexbuild {

@@ -1,5 +1,6 @@
 // The word table's two files: the "_tableDebug.txt" trace and the
 // "rec_tab.bin" record.
+#include <algorithm>
 #include <cstdio>
 
 #include "compiler/byte_order.h"
