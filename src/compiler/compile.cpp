@@ -1,8 +1,59 @@
 #include "compiler/compile.h"
 
-namespace lexbuild {
+#include <span>
+#include <vector>
 
-// The compiler is not built yet.
-void compile_dictionary(BuildContext&) {}
+#include "compiler/compiler_state.h"
+#include "compiler/entry_parser.h"
+#include "compiler/finish_compile.h"
+#include "compiler/work_files.h"
+#include "driver/report.h"
+#include "platform/file.h"
+
+namespace lexbuild {
+namespace {
+
+constexpr char kFilterTraceFile[] = "_filter.txt";
+
+// Reads the list into the stores and traces its lines to "_filter.txt".
+// The trace is only an aid: when it cannot be written the build goes on.
+void parse_list_file(BuildContext& context, std::span<const uint8_t> data, TextStores& stores) {
+  const Settings& settings = context.settings;
+  const std::string trace_path = settings.work_path(kFilterTraceFile);
+  platform::OutputFile trace;
+  if (!trace.create(trace_path)) {
+    context.log.write_log("Error: %s file wasn't created, %s\n", trace_path.c_str(),
+                          platform::error_text(trace.error_code()).c_str());
+  }
+
+  EntryParser parser(settings.unicode != 0, context.console, stores, settings.infile);
+  parser.parse_list(data, [&trace](std::span<const uint8_t> line) {
+    if (trace.is_open()) trace.write(line);
+  });
+
+  if (trace.is_open() && !trace.close()) {
+    context.log.write_log("Error: %s file wasn't written, %s\n", trace_path.c_str(),
+                          platform::error_text(trace.error_code()).c_str());
+  }
+  stores.close();
+}
+
+}  // namespace
+
+void compile_dictionary(BuildContext& context) {
+  CompilerState state;
+  // Record files of an earlier run would be taken for this run's records.
+  remove_stale_work_files(context.settings, context.log);
+
+  std::vector<uint8_t> data;
+  if (!platform::read_file(context.settings.infile, data)) {
+    report_fatal("'%s' no such input file\n", context.settings.infile.c_str());
+  }
+  context.console.print("%s\n", "Parsing...");
+  parse_list_file(context, data, state.stores);
+  data = {};  // the stores hold everything from here on
+
+  finish_compile(context, state);
+}
 
 }  // namespace lexbuild

@@ -1,0 +1,70 @@
+// Database assembly: the record files that the compiler's stages leave in
+// the work folder become one Palm OS database (type "DICT", creator "Vlmr").
+//
+//   offset 0    78-byte header: 32-byte name, u16 attributes 0, u16 version 1,
+//               u32 creation and u32 modification date (the same value),
+//               zeros up to the type "DICT" and the creator "Vlmr" at 60 and
+//               64, zeros, u16 number of records at 76
+//   offset 78   record list, 8 bytes a record: u32 data offset, u8
+//               attributes 0, 3-byte unique ID 0
+//   then        2 zero bytes
+//   then        the records back to back, in record order
+//
+// With N records of sizes s0 ... s(N-1), record k starts at
+// 78 + 8N + 2 + s0 + ... + s(k-1). All numbers are big-endian.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compiler/format.h"
+#include "driver/build_context.h"
+
+namespace lexbuild {
+
+/// The header of a database named `id` (at most its first 31 bytes, then
+/// zeros) built at `unix_time` (seconds since 1970) with `record_count` records.
+std::array<uint8_t, format::kDbHeaderSize> make_db_header(std::string_view id, int64_t unix_time,
+                                                          uint16_t record_count);
+
+/// The record list and the gap for records of the given sizes.
+std::vector<uint8_t> record_list_bytes(std::span<const uint32_t> sizes);
+
+/// Gathers records in memory and writes the database in one go.
+class DatabaseAssembly {
+ public:
+  explicit DatabaseAssembly(BuildContext& context) : context_(context) {}
+
+  /// Appends the work-folder file `name` as the next record and deletes the
+  /// file unless --debug keeps it. A missing file is left out silently.
+  /// Fatal for a file of 65536 bytes or more, or one that cannot be read.
+  void append_record(const std::string& name);
+
+  /// append_record() for every work-folder file whose name matches
+  /// `pattern` ('*' stands for any run of characters), in ascending name order.
+  void append_matching_records(std::string_view pattern);
+
+  size_t record_count() const { return sizes_.size(); }
+  size_t data_total() const { return data_.size(); }
+
+  /// Writes the database to `path` when at least one record was appended.
+  /// It is written beside `path` under a temporary name and renamed over it,
+  /// so a failed write leaves any earlier file of that name as it was.
+  /// Fatal when the file cannot be created or written whole.
+  void write_database(const std::string& path, std::string_view id, int64_t unix_time);
+
+ private:
+  BuildContext& context_;
+  std::vector<uint8_t> data_;
+  std::vector<uint32_t> sizes_;
+};
+
+/// Appends every record file in the database's record order and writes the
+/// database named by settings.outfile.
+void assemble_database(BuildContext& context);
+
+}  // namespace lexbuild

@@ -1,0 +1,62 @@
+// Reading the sorted list into the text stores: one entry per line of word,
+// TAB and translation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "compiler/text_stores.h"
+#include "driver/console.h"
+
+namespace lexbuild {
+
+/// A line holds at most 8191 bytes (UTF-16: 4095 units) before its line end.
+inline constexpr size_t kMaxLineBytes = 8191;
+inline constexpr size_t kMaxLineUnits = 4095;
+/// Longest word: its record length byte must fit (UTF-16: 2n + 2 <= 255).
+inline constexpr size_t kMaxWordBytes = 254;
+inline constexpr size_t kMaxWordUnits = 126;
+
+/// Receives every non-blank line as it is traced: its bytes (UTF-16: its
+/// units, two bytes each, little-endian), without a line end.
+using TraceSink = std::function<void(std::span<const uint8_t>)>;
+
+class EntryParser {
+ public:
+  /// `list_name` names the list in error messages.
+  EntryParser(bool unicode, Console& console, TextStores& stores, std::string list_name)
+      : unicode_(unicode), console_(console), stores_(stores), list_name_(std::move(list_name)) {}
+
+  /// Reads lines from `data` until it is used up or an empty line is met,
+  /// tracing and parsing every line that is not blank. 8-bit lines end at a
+  /// CR (an LF after it is consumed too); UTF-16 lines end at the unit 0x0A0D.
+  /// The stores are not closed.
+  void parse_list(std::span<const uint8_t> data, const TraceSink& trace);
+
+  /// Parses one line (without its line end), changing it in place; appends
+  /// at most one entry. Fatal when the entry does not fit its records.
+  void parse_line(std::span<uint8_t> line);
+  void parse_line(std::span<uint16_t> line);
+
+ private:
+  template <typename Unit>
+  void handle_line(std::span<Unit> line, const TraceSink& trace);
+  template <typename Unit>
+  void parse(std::span<Unit> line);
+  template <typename Unit>
+  void append_entry(std::span<const Unit> word, std::span<const Unit> translation,
+                    std::span<const Unit> line);
+  template <typename Unit>
+  [[noreturn]] void entry_fatal(std::span<const Unit> line, const char* problem);
+
+  bool unicode_;
+  Console& console_;
+  TextStores& stores_;
+  std::string list_name_;
+  int line_number_ = 0;
+};
+
+}  // namespace lexbuild

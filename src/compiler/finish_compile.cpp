@@ -1,0 +1,43 @@
+#include "compiler/finish_compile.h"
+
+#include "compiler/auxiliary_records.h"
+#include "compiler/chunking.h"
+#include "compiler/database.h"
+#include "compiler/header_record.h"
+#include "compiler/record_packing.h"
+
+namespace lexbuild {
+
+void finish_compile(BuildContext& context, CompilerState& state) {
+  Console& console = context.console;
+  console.print("\n");  // ends the "word parsing" progress line
+  console.print("%s\n", "Creating word table...");
+  state.word_table = build_word_table(state.stores, context.lower_case, console);
+  write_table_dump(context, state.word_table);
+  cut_word_chunks(context, state.stores);
+
+  console.print("%s\n", "Preparing data...");
+  cut_translation_chunks(context, state.stores);
+
+  console.print("%s\n", "Compressing data...");
+  state.words_records = pack_records(context, state.word_table, "words");
+
+  console.print("%s\n", "Writing file...");
+  state.trans_records = pack_records(context, state.word_table, "trans");
+
+  // Only now do the nodes know their records and slots.
+  write_table_record(context, state.word_table);
+
+  write_about_record(context, state.present);
+  write_abbr_record(context, state.present);
+  copy_font_words_record(context, state.present);
+  copy_font_trans_record(context, state.present);
+  copy_kbd_record(context, state.present);
+
+  // The header record needs W, T and the presence flags.
+  write_header_record(context, state);
+
+  assemble_database(context);
+}
+
+}  // namespace lexbuild
