@@ -1,5 +1,7 @@
 #include "compiler/compressor.h"
 
+#include <algorithm>
+
 #include "compiler/compressed_format.h"
 #include "platform/file.h"
 
@@ -83,7 +85,6 @@ bool worth_coding(const Match& match) {
 }  // namespace
 
 void Compressor::compress_block(std::span<const uint8_t> block, PacketEncoder& encoder) {
-  block = block.first(std::min(block.size(), compressed::kInputBlockSize));
   if (block.empty()) return;
   finder_.index(block);
   // The first byte has no window to look into.
@@ -114,7 +115,8 @@ std::vector<uint8_t> Compressor::compress(std::span<const uint8_t> input) {
   out.reserve(input.size() + input.size() / 8 + 8);
   PacketEncoder encoder(out);
   for (size_t start = 0; start < input.size(); start += compressed::kInputBlockSize) {
-    compress_block(input.subspan(start), encoder);
+    compress_block(
+        input.subspan(start, std::min(compressed::kInputBlockSize, input.size() - start)), encoder);
   }
   finish(encoder);
   return out;

@@ -61,7 +61,8 @@ class Compressor {
   /// The whole stream for `input`: its blocks, the end marker, the last packet.
   std::vector<uint8_t> compress(std::span<const uint8_t> input);
 
-  /// Codes one input block of at most 17,664 bytes into `encoder`.
+  /// Codes one input block of at most 17,664 bytes into `encoder` (a longer
+  /// one throws std::invalid_argument).
   void compress_block(std::span<const uint8_t> block, PacketEncoder& encoder);
 
   /// Puts the end marker and the last packet.

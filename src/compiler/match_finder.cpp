@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 
 #include "compiler/compressed_format.h"
 
@@ -48,7 +49,11 @@ void MatchFinder::Chains::clear() {
 MatchFinder::MatchFinder() : chains3_(size_t{1} << kHashBits), chains2_(size_t{1} << 16) {}
 
 void MatchFinder::index(std::span<const uint8_t> block) {
-  block_ = block.first(std::min(block.size(), compressed::kInputBlockSize));
+  // Longer blocks would overflow the 16-bit positions; the caller splits the input.
+  if (block.size() > compressed::kInputBlockSize) {
+    throw std::invalid_argument("a compressor block holds at most 17664 bytes");
+  }
+  block_ = block;
   chains3_.clear();
   chains2_.clear();
   linked_ = false;

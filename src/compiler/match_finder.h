@@ -23,8 +23,9 @@ class MatchFinder {
  public:
   MatchFinder();
 
-  /// Starts on `block` (at most kInputBlockSize bytes), which must stay alive
-  /// and unchanged while find() is used on it.
+  /// Starts on `block`, which must stay alive and unchanged while find() is
+  /// used on it. A block of more than kInputBlockSize bytes throws
+  /// std::invalid_argument.
   void index(std::span<const uint8_t> block);
 
   /// The longest match for the bytes at `pos` among the positions at most
@@ -38,7 +39,7 @@ class MatchFinder {
   static constexpr uint16_t kNone = 0xFFFF;  // above every position of a block
   static constexpr int kHashBits = 15;
   /// The farthest positions tried one by one before the chains are used.
-  static constexpr size_t kProbeSpan = 8;
+  static constexpr size_t kProbeSpan = 32;
   /// Up to this position the whole window is searched one position at a time.
   static constexpr size_t kSmallWindow = 64;
 

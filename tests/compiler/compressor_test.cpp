@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "compiler/decompressor.h"
@@ -167,6 +168,11 @@ TEST(Compressor, EveryBlockStartsOverWithALiteral) {
   ASSERT_TRUE(decoded.ok()) << decoded.message();
   EXPECT_EQ(decoded.output, input);
   EXPECT_EQ(decoded.consumed, out.size());
+
+  // A block is never silently cut: a longer one is a caller's mistake.
+  std::vector<uint8_t> packets;
+  PacketEncoder encoder(packets);
+  EXPECT_THROW(Compressor().compress_block(input, encoder), std::invalid_argument);
 }
 
 // The fast search must give the reference's bytes exactly, and decode back.
@@ -189,7 +195,8 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
     expect_agreement(testing::word_chunk(seed, 8191), "words");
     expect_agreement(testing::translation_chunk(seed, 8191), "translations");
   }
-  for (const char* pattern : {"a", "ab", "abc", "abcd", "abcab", "aab", "the cat "}) {
+  for (const char* pattern :
+       {"a", "ab", "abc", "abcd", "abcab", "aab", "the cat ", "twenty-byte pattern "}) {
     for (size_t size : {7, 300, 8191, 8193}) {
       expect_agreement(testing::periodic_bytes(pattern, size), std::string("periodic ") + pattern);
     }
