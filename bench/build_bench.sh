@@ -41,16 +41,17 @@ run_case() {
   local bytes
   bytes=$(stat -c %s "$work/list.tab")
   read -r secs kb status < <(measure "$lexbuild" --infile=list.tab --id=Bench)
-  printf '%-9s entries %6.1f MB  lexbuild %6.2f s  peak %7.1f MB (%.2f x source)  status %s\n' \
-    "$entries" "$(echo "$bytes / 1048576" | bc -l)" "$secs" "$(echo "$kb / 1024" | bc -l)" \
-    "$(echo "$kb * 1024 / $bytes" | bc -l)" "$status"
+  awk -v n="$entries" -v b="$bytes" -v s="$secs" -v k="$kb" -v st="$status" 'BEGIN {
+    printf "%-9s entries %6.1f MB  lexbuild %6.2f s  peak %7.1f MB (%.2f x source)  status %s\n",
+      n, b / 1048576, s, k / 1024, k * 1024 / b, st }'
   if [ "$status" != 0 ]; then tail -n 3 "$work/stdout"; fi
   if [ -n "$tabfile" ]; then
     cp "$work/list.tab" "$work/list.txt"
     sed -i 's/\r$//' "$work/list.txt"
     read -r tsecs tkb tstatus < <(measure "$tabfile" list.txt)
-    printf '%-9s          tabfile  %6.2f s  peak %7.1f MB  status %s  (lexbuild / tabfile = %.2f)\n' \
-      "" "$tsecs" "$(echo "$tkb / 1024" | bc -l)" "$tstatus" "$(echo "$secs / $tsecs" | bc -l)"
+    awk -v s="$secs" -v t="$tsecs" -v k="$tkb" -v st="$tstatus" 'BEGIN {
+      printf "%-9s          tabfile  %6.2f s  peak %7.1f MB  status %s  (lexbuild / tabfile = %.2f)\n",
+        "", t, k / 1024, st, (t > 0 ? s / t : 0) }'
   fi
 }
 
