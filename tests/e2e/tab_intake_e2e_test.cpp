@@ -1,0 +1,71 @@
+// The TAB intake as the user meets it: the built program on a tab-separated
+// source in a folder of its own.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace lexbuild::testing {
+namespace {
+
+bool has_stage_file(const TempDir& dir) {
+  for (const std::string& name : list_folder(dir.path())) {
+    if (name.rfind("csv_cut_out", 0) == 0 || name.rfind("dic_unicode", 0) == 0) return true;
+  }
+  return false;
+}
+
+bool starts_with(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+constexpr std::string_view kSource = "dog\tanimal\r\ncat\tanimal\r\n";
+
+TEST(TabIntakeEndToEnd, TheSourceStaysUnchangedAndNoStageFileRemains) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--infile=words.txt"},
+        {"--infile=words.txt", "--debug"},
+        {"--infile=words.txt", "--cutlong=0"},
+        {"--infile=words.txt", "--cutlong=0", "--to_unicode=1"},
+        {"--infile=words.txt", "--to_unicode=2", "--source_language=Russian"}}) {
+    TempDir dir;
+    write_text(dir.file("words.txt"), kSource);
+    const ProgramResult r = run_lexbuild(dir, args);
+    EXPECT_EQ(r.status, 0) << r.out;
+    const bool converts = args.back().find("unicode") != std::string::npos ||
+                          args.back().find("Russian") != std::string::npos;
+    EXPECT_TRUE(starts_with(r.out, banner() + "Analyzing...\n" +
+                                       (converts ? "Converting to unicode...\n" : "") +
+                                       "Sorting...\n"))
+        << r.out;
+    EXPECT_EQ(read_text(dir.file("words.txt")), kSource);
+    EXPECT_FALSE(has_stage_file(dir)) << args.back();
+  }
+}
+
+TEST(TabIntakeEndToEnd, AMissingSourceIsReported) {
+  TempDir dir;
+  const ProgramResult r = run_lexbuild(dir, {"--infile=nothing.tab", "--source_format=tab"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, banner() + "Analyzing...\nlexbuild error: 'nothing.tab' no such input file\n");
+}
+
+TEST(TabIntakeEndToEnd, WarningsAndLimitReports) {
+  TempDir dir;
+  write_text(dir.file("words.txt"), "cat\tanimal\nabcdefghijklmnopqrstuvwxyz0123\n");
+  ProgramResult r = run_lexbuild(dir, {"--infile=words.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(starts_with(r.out, banner() + "Analyzing...\nlexbuild: (WARNING) line 2 has no tab\n"
+                                            "Sorting...\n"))
+      << r.out;
+
+  r = run_lexbuild(dir, {"--infile=words.txt", "--cutlong=0"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, banner() +
+                       "Analyzing...\n"
+                       "lexbuild error: word length is more than 25 bytes, line 2\n");
+  EXPECT_FALSE(has_stage_file(dir));
+  EXPECT_TRUE(exists(dir.file("words.txt")));
+}
+
+}  // namespace
+}  // namespace lexbuild::testing
