@@ -97,10 +97,16 @@ TEST_F(TabChain, TheSelectedLocaleStaysForTheCompilersLowerCase) {
   EXPECT_EQ(context_.lower_case, c_lower_case());
 }
 
-TEST_F(TabChain, TabIntakeLeavesNoStageFileAndTheSourceUnchanged) {
+TEST_F(TabChain, TabIntakeCompilesTheListThenDeletesIt) {
   const std::string path = source(kSource);
+  settings_.outfile = work_.file("Test.pdb");
   EXPECT_EQ(tab_intake(context_), 0);
-  EXPECT_EQ(console_.text(), "Analyzing...\nSorting...\n");
+  EXPECT_EQ(console_.text().rfind("Analyzing...\nSorting...\nParsing...\n", 0), 0u)
+      << console_.text();
+  // The compiler's trace holds the lines of the list it was handed.
+  EXPECT_EQ(read_text(work_.file("_filter.txt")),
+            "cat\tanimal\r\ndog\tanimal\r\neel\tfish\r\n\xC9"
+            "cole\tschool\r\n");
   EXPECT_EQ(stage_files(), std::vector<std::string>{});
   EXPECT_EQ(read_text(path), kSource);
 }
