@@ -1,8 +1,8 @@
 #include "intake/source_locale.h"
 
 #include <algorithm>
-#include <numeric>
 #include <string_view>
+#include <vector>
 
 #include "driver/build_context.h"
 #include "platform/language_lookup.h"
