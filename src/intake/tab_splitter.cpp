@@ -15,6 +15,11 @@ constexpr char16_t kSpace = 0x20;
 // from its definition when the word is moved into it.
 constexpr std::array<char16_t, 4> kTwoBreakEscapes = {u'\\', u'n', u'\\', u'n'};
 
+// The refusals name the 8-bit limits whatever the list's limits are: the
+// limits of a 16-bit list stand for the same stored sizes once converted.
+constexpr int kReportedWordLimit = 25;
+constexpr int kReportedDefinitionLimit = 8000;
+
 // Four characters each, so that a marker is rewritten in place.
 constexpr size_t kMarkerLength = 4;
 
@@ -111,7 +116,7 @@ void TabSplitter<Unit>::finish() {
 template <typename Unit>
 void TabSplitter<Unit>::repair_word() {
   if (mode_ == SplitMode::kCheck) {
-    report_fatal("word length is more than %zu bytes, line %d\n", limits_.word, line_);
+    report_fatal("word length is more than %d bytes, line %d\n", kReportedWordLimit, line_);
   }
   std::vector<Unit> head(buffer_.begin(), buffer_.begin() + limits_.word);
   head.push_back(static_cast<Unit>(kTab));
@@ -145,8 +150,8 @@ void TabSplitter<Unit>::end_definition_line() {
 template <typename Unit>
 void TabSplitter<Unit>::cut_while_over() {
   if (mode_ == SplitMode::kCheck) {
-    report_fatal("word definition length is more than %zu bytes, line %d\n", limits_.definition,
-                 line_);
+    report_fatal("word definition length is more than %d bytes, line %d\n",
+                 kReportedDefinitionLimit, line_);
   }
   while (definition_count() > limits_.definition) {
     if (!marker_placed_) {

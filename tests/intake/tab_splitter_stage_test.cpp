@@ -113,7 +113,7 @@ TEST_F(TabSplitterStage, SixteenBitLimitsCountCharacters) {
     csv_cut_out(context_, list, true);
     FAIL() << "no fatal report";
   } catch (const FatalError& error) {
-    EXPECT_EQ(error.output(), "lexbuild error: word length is more than 12 bytes, line 1\n");
+    EXPECT_EQ(error.output(), "lexbuild error: word length is more than 25 bytes, line 1\n");
   }
 }
 

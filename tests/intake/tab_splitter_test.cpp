@@ -71,11 +71,11 @@ TEST(TabSplitter, UnicodeLimitsAreTwelveAndFourThousand) {
   EXPECT_EQ(split("abcdefghijklm\tx\n", SplitMode::kCut, 1).out,
             "abcdefghijkl\tabcdefghijklm\\n\\nx\n");
   EXPECT_EQ(split("abcdefghijklm\tx\n", SplitMode::kCheck, 1).fatal,
-            "lexbuild error: word length is more than 12 bytes, line 1\n");
+            "lexbuild error: word length is more than 25 bytes, line 1\n");
   const std::string definition4000 = "k\t" + repeat('d', 4000) + "\n";
   EXPECT_EQ(split(definition4000, SplitMode::kCut, 1).out, definition4000);
   EXPECT_EQ(split("k\t" + repeat('d', 4001), SplitMode::kCheck, 1).fatal,
-            "lexbuild error: word definition length is more than 4000 bytes, line 1\n");
+            "lexbuild error: word definition length is more than 8000 bytes, line 1\n");
 }
 
 TEST(TabSplitter, ALongLineWithoutTabBecomesAnEntryWithAWarning) {
