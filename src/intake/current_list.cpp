@@ -1,0 +1,49 @@
+#include "intake/current_list.h"
+
+#include "driver/report.h"
+
+namespace lexbuild {
+
+void CurrentList::replace(const std::string& stage_path) {
+  if (is_stage_file_) platform::remove_file(path_);
+  path_ = stage_path;
+  is_stage_file_ = true;
+  settings_.infile = stage_path;
+}
+
+void CurrentList::remove() {
+  if (is_stage_file_) platform::remove_file(path_);
+}
+
+StageFile::StageFile(BuildContext& context, std::string_view prefix)
+    : path_(context.temp_names.next(prefix)) {
+  if (!file_.create(path_)) {
+    report_fatal("could not create file %s: %s\n", path_.c_str(),
+                 platform::error_text(file_.error_code()).c_str());
+  }
+}
+
+void StageFile::close() {
+  if (!file_.close()) {
+    report_fatal("could not write file %s: %s\n", path_.c_str(),
+                 platform::error_text(file_.error_code()).c_str());
+  }
+}
+
+void StageFile::discard() {
+  file_.close();
+  platform::remove_file(path_);
+}
+
+void open_list(platform::InputFile& file, const std::string& path) {
+  if (!file.open(path)) report_fatal("'%s' no such input file\n", path.c_str());
+}
+
+void check_read(const platform::InputFile& file, const std::string& path) {
+  if (file.failed()) {
+    report_fatal("could not read file %s: %s\n", path.c_str(),
+                 platform::error_text(file.error_code()).c_str());
+  }
+}
+
+}  // namespace lexbuild

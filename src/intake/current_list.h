@@ -1,0 +1,67 @@
+// The intake chains' bookkeeping: which file holds the newest version of the
+// list, and the stage files that hold each new version.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/build_context.h"
+#include "platform/file.h"
+
+namespace lexbuild {
+
+/// The current list: at first the user's source, named by settings.infile;
+/// later the newest stage file. The user's source is never deleted.
+class CurrentList {
+ public:
+  explicit CurrentList(Settings& settings) : settings_(settings), path_(settings.infile) {}
+  CurrentList(const CurrentList&) = delete;
+  CurrentList& operator=(const CurrentList&) = delete;
+
+  const std::string& path() const { return path_; }
+  /// Whether the current list is a stage file of this chain.
+  bool is_stage_file() const { return is_stage_file_; }
+
+  /// Makes the stage file `stage_path` the current list and names it in
+  /// settings.infile. The previous list is deleted when it was a stage file.
+  void replace(const std::string& stage_path);
+
+  /// Deletes the current list when it is a stage file (a failed deletion is
+  /// ignored). The user's source stays.
+  void remove();
+
+ private:
+  Settings& settings_;
+  std::string path_;
+  bool is_stage_file_ = false;
+};
+
+/// A stage file being written: its name is formed from a prefix and the first
+/// free number in the temporary folder, and it is created at once.
+class StageFile {
+ public:
+  /// Fatal when the file cannot be created.
+  StageFile(BuildContext& context, std::string_view prefix);
+  StageFile(const StageFile&) = delete;
+  StageFile& operator=(const StageFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  platform::OutputFile& out() { return file_; }
+
+  /// Closes the file; fatal, naming it, when any write failed (a full disk).
+  void close();
+  /// Closes and deletes the file, for a stage that gives up.
+  void discard();
+
+ private:
+  std::string path_;
+  platform::OutputFile file_;
+};
+
+/// Opens the list at `path` for reading; fatal, naming it, when it cannot.
+void open_list(platform::InputFile& file, const std::string& path);
+
+/// Fatal, naming the list, when reading it failed midway.
+void check_read(const platform::InputFile& file, const std::string& path);
+
+}  // namespace lexbuild

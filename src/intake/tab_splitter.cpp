@@ -1,0 +1,217 @@
+#include "intake/tab_splitter.h"
+
+#include <algorithm>
+#include <array>
+
+#include "driver/report.h"
+
+namespace lexbuild {
+namespace {
+
+constexpr char16_t kTab = 0x09;
+constexpr char16_t kSpace = 0x20;
+
+// The break escape, backslash and n, twice: it separates an over-long word
+// from its definition when the word is moved into it.
+constexpr std::array<char16_t, 4> kTwoBreakEscapes = {u'\\', u'n', u'\\', u'n'};
+
+// The refusals name the 8-bit limits whatever the list's limits are: the
+// limits of a 16-bit list stand for the same stored sizes once converted.
+constexpr int kReportedWordLimit = 25;
+constexpr int kReportedDefinitionLimit = 8000;
+
+// Four characters each, so that a marker is rewritten in place.
+constexpr size_t kMarkerLength = 4;
+
+}  // namespace
+
+SplitLimits split_limits(int unicode) {
+  return unicode ? SplitLimits{12, 4000} : SplitLimits{25, 8000};
+}
+
+template <typename Unit>
+TabSplitter<Unit>::TabSplitter(SplitLimits limits, SplitMode mode, Console& console, LineSink sink)
+    : limits_(limits), mode_(mode), console_(console), sink_(std::move(sink)) {
+  buffer_.reserve(kCapacity);
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::append(Unit unit) {
+  // Only the rest of an over-long word can run the buffer full (everything
+  // else is bounded by the limits); it needs room for the escapes as well.
+  if (buffer_.size() + kTwoBreakEscapes.size() >= kCapacity) {
+    report_fatal("word length is more than %zu bytes, line %d\n", longest_word(), line_);
+  }
+  buffer_.push_back(unit);
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::put(Unit unit) {
+  switch (part_) {
+    case Part::kWord:
+      // A word of exactly the limit, followed by its TAB, passes.
+      if (word_count_ > limits_.word) {
+        repair_word();
+        put(unit);
+        return;
+      }
+      append(unit);
+      if (unit == kTab) {
+        part_ = Part::kDefinition;
+        marker_at_ = buffer_.size() - 1;
+        definition_start_ = buffer_.size();
+      } else {
+        ++word_count_;
+      }
+      return;
+    case Part::kRestOfWord:
+      if (unit == kTab) {
+        for (char16_t c : kTwoBreakEscapes) buffer_.push_back(static_cast<Unit>(c));
+        part_ = Part::kDefinition;
+      } else {
+        append(unit);
+      }
+      return;
+    case Part::kDefinition:
+      if (definition_count() > limits_.definition) cut_while_over();
+      append(unit);
+      return;
+  }
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::line_end() {
+  switch (part_) {
+    case Part::kWord:
+      if (word_count_ > limits_.word) {
+        repair_word();
+        end_word_without_tab();
+        return;
+      }
+      // A short line without a TAB passes unchanged; the compiler skips it.
+      emit(buffer_.size());
+      reset();
+      ++line_;
+      return;
+    case Part::kRestOfWord:
+      end_word_without_tab();
+      return;
+    case Part::kDefinition:
+      end_definition_line();
+      return;
+  }
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::finish() {
+  if (part_ == Part::kWord && word_count_ <= limits_.word) {
+    reset();
+    return;
+  }
+  line_end();
+}
+
+// The entry's word becomes the first word-limit characters; the whole word
+// starts the definition, and what follows up to the TAB still belongs to it.
+template <typename Unit>
+void TabSplitter<Unit>::repair_word() {
+  if (mode_ == SplitMode::kCheck) {
+    report_fatal("word length is more than %d bytes, line %d\n", kReportedWordLimit, line_);
+  }
+  std::vector<Unit> head(buffer_.begin(), buffer_.begin() + limits_.word);
+  head.push_back(static_cast<Unit>(kTab));
+  buffer_.insert(buffer_.begin(), head.begin(), head.end());
+  truncated_ = true;
+  definition_start_ = head.size();
+  part_ = Part::kRestOfWord;
+}
+
+// A line end before any TAB ends the long word's line all the same: the line
+// becomes an entry whose definition is the whole line and the escapes.
+template <typename Unit>
+void TabSplitter<Unit>::end_word_without_tab() {
+  report_warning(console_, "(WARNING) line %d has no tab\n", line_);
+  for (char16_t c : kTwoBreakEscapes) buffer_.push_back(static_cast<Unit>(c));
+  part_ = Part::kDefinition;
+  end_definition_line();
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::end_definition_line() {
+  if (definition_count() > limits_.definition) cut_while_over();
+  emit(buffer_.size());
+  reset();
+  ++line_;
+}
+
+// Writes pieces of the definition until what is left fits the limit. Each
+// piece ends after the last space within the limit, or at the limit when
+// there is no space there; its word carries the piece marker.
+template <typename Unit>
+void TabSplitter<Unit>::cut_while_over() {
+  if (mode_ == SplitMode::kCheck) {
+    report_fatal("word definition length is more than %d bytes, line %d\n",
+                 kReportedDefinitionLimit, line_);
+  }
+  while (definition_count() > limits_.definition) {
+    if (!marker_placed_) {
+      if (truncated_) {
+        // The truncated word keeps its length: the marker takes its end.
+        marker_at_ = limits_.word - kMarkerLength;
+      } else {
+        buffer_.insert(buffer_.begin() + static_cast<ptrdiff_t>(marker_at_), kMarkerLength, Unit{});
+        definition_start_ += kMarkerLength;
+      }
+      marker_placed_ = true;
+      write_marker();
+    }
+    const auto first = buffer_.begin() + static_cast<ptrdiff_t>(definition_start_);
+    const auto last = first + static_cast<ptrdiff_t>(limits_.definition);
+    const auto space = std::find(std::make_reverse_iterator(last),
+                                 std::make_reverse_iterator(first), static_cast<Unit>(kSpace));
+    const size_t piece =
+        space.base() != first ? static_cast<size_t>(space.base() - first) : limits_.definition;
+    emit(definition_start_ + piece);
+    buffer_.erase(first, first + static_cast<ptrdiff_t>(piece));
+    if (++piece_ > kMaxPieces) {
+      report_fatal("word definition is too long to cut into %d pieces, line %d\n", kMaxPieces,
+                   line_);
+    }
+    write_marker();
+  }
+}
+
+// " [1]" to " [9]", then "[10]" to "[99]".
+template <typename Unit>
+void TabSplitter<Unit>::write_marker() {
+  std::array<char16_t, kMarkerLength> marker;
+  if (piece_ < 10) {
+    marker = {u' ', u'[', static_cast<char16_t>(u'0' + piece_), u']'};
+  } else {
+    marker = {u'[', static_cast<char16_t>(u'0' + piece_ / 10),
+              static_cast<char16_t>(u'0' + piece_ % 10), u']'};
+  }
+  std::copy(marker.begin(), marker.end(), buffer_.begin() + static_cast<ptrdiff_t>(marker_at_));
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::emit(size_t length) {
+  sink_(std::span<const Unit>(buffer_.data(), length));
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::reset() {
+  buffer_.clear();
+  part_ = Part::kWord;
+  word_count_ = 0;
+  definition_start_ = 0;
+  truncated_ = false;
+  marker_placed_ = false;
+  marker_at_ = 0;
+  piece_ = 1;
+}
+
+template class TabSplitter<uint8_t>;
+template class TabSplitter<char16_t>;
+
+}  // namespace lexbuild

@@ -1,0 +1,123 @@
+// The splitter stage's file handling: how the current list is read into the
+// splitter, and where its lines go.
+#include <array>
+#include <optional>
+
+#include "driver/report.h"
+#include "intake/tab_splitter.h"
+
+namespace lexbuild {
+namespace {
+
+constexpr std::array<uint8_t, 2> kLineEnd = {0x0D, 0x0A};
+
+// An 8-bit list read as text. LF ends a line; so does a CR on its own, since
+// the compiler ends a line at every CR: a CR kept inside a line would split
+// the entry there, and one at the start of a line would end the whole list.
+// A CR just before a line end (CR CR LF) adds nothing and is dropped.
+void feed_8bit(platform::InputFile& file, TabSplitter<uint8_t>& splitter) {
+  platform::TextInput text(file);
+  int c = text.get();
+  while (c >= 0) {
+    const int next = text.get();
+    if (c == '\n') {
+      splitter.line_end();
+    } else if (c == '\r') {
+      if (next != '\n') splitter.line_end();
+    } else {
+      splitter.put(static_cast<uint8_t>(c));
+    }
+    c = next;
+  }
+  splitter.finish();
+}
+
+// A list that is already 16-bit: UTF-16LE units. A line ends at the unit
+// 0x0A0D (the list's own line end), at 0x000D 0x000A or at a lone 0x000A (as
+// text editors save UTF-16); a leading byte-order mark is dropped. An odd
+// byte at the very end is no unit and is ignored.
+void feed_16bit(platform::InputFile& file, TabSplitter<char16_t>& splitter) {
+  auto next_unit = [&file]() -> int {
+    const int low = file.get();
+    if (low < 0) return -1;
+    const int high = file.get();
+    if (high < 0) return -1;
+    return low | (high << 8);
+  };
+  int unit = next_unit();
+  if (unit == 0xFEFF) unit = next_unit();
+  while (unit >= 0) {
+    int next = next_unit();
+    if (unit == 0x0A0D || unit == 0x000A) {
+      splitter.line_end();
+    } else if (unit == 0x000D && next == 0x000A) {
+      splitter.line_end();
+      next = next_unit();
+    } else {
+      splitter.put(static_cast<char16_t>(unit));
+    }
+    unit = next;
+  }
+  splitter.finish();
+}
+
+}  // namespace
+
+int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
+  const Settings& settings = context.settings;
+  const bool cut = settings.cutlong != 0;
+  const bool sixteen_bit = settings.unicode != 0 && settings.to_unicode == 0;
+  const SplitLimits limits = split_limits(settings.unicode);
+  const SplitMode mode = cut ? SplitMode::kCut : SplitMode::kCheck;
+
+  platform::InputFile input;
+  open_list(input, list.path());
+  std::optional<StageFile> output;
+  if (cut || keep_copy) output.emplace(context, "csv_cut_out");
+  platform::OutputFile* out = output ? &output->out() : nullptr;
+
+  try {
+    if (sixteen_bit) {
+      std::vector<uint8_t> bytes;
+      TabSplitter<char16_t> splitter(limits, mode, context.console,
+                                     [&](std::span<const char16_t> line) {
+                                       if (!out) return;
+                                       bytes.clear();
+                                       for (char16_t u : line) {
+                                         bytes.push_back(static_cast<uint8_t>(u & 0xFF));
+                                         bytes.push_back(static_cast<uint8_t>(u >> 8));
+                                       }
+                                       out->write(bytes);
+                                       out->write(kLineEnd);
+                                     });
+      feed_16bit(input, splitter);
+    } else {
+      TabSplitter<uint8_t> splitter(limits, mode, context.console,
+                                    [&](std::span<const uint8_t> line) {
+                                      if (!out) return;
+                                      out->write(line);
+                                      out->write(kLineEnd);
+                                    });
+      feed_8bit(input, splitter);
+    }
+  } catch (const FatalError&) {
+    if (mode == SplitMode::kCheck) {
+      // A failed check leaves nothing behind: neither its partial copy nor a
+      // stage file it was checking. The user's source is never deleted.
+      input.close();
+      if (output) output->discard();
+      if (list.is_stage_file()) platform::remove_file(list.path());
+    }
+    throw;
+  }
+  check_read(input, list.path());
+  input.close();
+
+  if (output) {
+    output->close();
+    list.replace(output->path());
+  }
+  return 1;
+}
+
+}  // namespace lexbuild

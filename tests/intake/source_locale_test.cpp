@@ -1,0 +1,79 @@
+#include "intake/source_locale.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/build_context.h"
+#include "support/locale_data.h"
+
+namespace lexbuild {
+namespace {
+
+TEST(SourceLocale, TheCLocaleMapsBytesToThemselvesAndFoldsOnlyAsciiLetters) {
+  for (const char* name : {"", "Klingon", "Hindi"}) {
+    const SourceLocale locale = SourceLocale::select(name);
+    EXPECT_TRUE(locale.is_c()) << name;
+    EXPECT_EQ(locale.lower_case(), c_lower_case());
+    for (int b = 0; b < 256; ++b) EXPECT_EQ(locale.unit(static_cast<uint8_t>(b)), b);
+    EXPECT_EQ(locale.byte_ranks()['A'], locale.byte_ranks()['a']);
+    EXPECT_LT(locale.byte_ranks()['_'], locale.byte_ranks()['b']);
+    EXPECT_LT(locale.byte_ranks()['z'], locale.byte_ranks()[0x80]);
+    EXPECT_NE(locale.byte_ranks()[0xC0], locale.byte_ranks()[0xE0]) << "only ASCII folds";
+  }
+}
+
+TEST(SourceLocale, LowerCaseMatchesWindowsForEnglishAndRussian) {
+  for (const auto& [name, file] : {std::pair{"English", "lower_case_english.tsv"},
+                                   std::pair{"Russian", "lower_case_russian.tsv"}}) {
+    const SourceLocale locale = SourceLocale::select(name);
+    ASSERT_FALSE(locale.is_c()) << name;
+    const auto expected = testing::read_byte_table(file);
+    for (int b = 0; b < 256; ++b) EXPECT_EQ(locale.lower_case()[b], expected[b]) << name << b;
+  }
+}
+
+TEST(SourceLocale, TurkishCapitalIWithDotStays) {
+  const SourceLocale turkish = SourceLocale::select("Turkish");
+  EXPECT_EQ(turkish.code_page(), 1254);
+  EXPECT_EQ(turkish.lower_case()[0xDD], 0xDD);
+  EXPECT_EQ(turkish.lower_case()['I'], 'i');
+  EXPECT_EQ(turkish.lower_case()[0xC7], 0xE7);  // C with cedilla
+}
+
+// Two bytes compare on their own as their ranks say; the measured Windows
+// classes are the reference. ICU orders three accented a's of code page 1252
+// differently (A with tilde and with diaeresis after A with ring), eight of
+// the 32,640 pairs; Russian matches throughout.
+void expect_ranks_follow(const SourceLocale& locale, const std::string& file,
+                         int allowed_mismatches) {
+  const auto classes = testing::read_byte_classes(file);
+  auto rank = [&](int b) { return b == 256 ? 0 : locale.byte_ranks()[b]; };
+  int mismatches = 0;
+  for (int a = 1; a <= 256; ++a) {
+    for (int b = a + 1; b <= 256; ++b) {
+      const int expected = (classes[a] > classes[b]) - (classes[a] < classes[b]);
+      const int actual = (rank(a) > rank(b)) - (rank(a) < rank(b));
+      if (expected != actual) ++mismatches;
+    }
+  }
+  EXPECT_EQ(mismatches, allowed_mismatches) << file;
+}
+
+TEST(SourceLocale, ByteRanksFollowTheWindowsComparison) {
+  expect_ranks_follow(SourceLocale::select("English"), "byte_classes_english.tsv", 8);
+  expect_ranks_follow(SourceLocale::select("Russian"), "byte_classes_russian.tsv", 0);
+}
+
+TEST(SourceLocale, UndefinedBytesRankAfterEveryCharacterByValue) {
+  const SourceLocale greek = SourceLocale::select("Greek");
+  ASSERT_FALSE(greek.unit(0xD2));
+  const auto& ranks = greek.byte_ranks();
+  for (int b = 1; b < 256; ++b) {
+    if (greek.unit(static_cast<uint8_t>(b))) {
+      EXPECT_LT(ranks[b], ranks[0xD2]) << b;
+    }
+  }
+  EXPECT_LT(ranks[0xD2], ranks[0xFF]);
+}
+
+}  // namespace
+}  // namespace lexbuild

@@ -1,0 +1,82 @@
+#include "intake/unicode_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/report.h"
+#include "intake/intake_fixture.h"
+
+namespace lexbuild {
+namespace {
+
+using testing::bytes_of;
+using testing::read_bytes;
+using testing::to_hex;
+
+std::string convert(std::string_view text, const SourceLocale& locale, std::string* warnings) {
+  StringConsole console;
+  Utf16ListEncoder encoder(locale, console);
+  std::vector<uint8_t> out;
+  for (char c : text) encoder.put(static_cast<uint8_t>(c), out);
+  if (warnings) *warnings = console.text();
+  return to_hex(out);
+}
+
+TEST(Utf16ListEncoder, EachByteOneUnitEachLineEndTheBytes0D0A) {
+  const SourceLocale c;
+  EXPECT_EQ(convert("cat\tanimal\n", c, nullptr),
+            "63 00 61 00 74 00 09 00 61 00 6E 00 69 00 6D 00 61 00 6C 00 0D 0A");
+  EXPECT_EQ(convert("", c, nullptr), "");
+  EXPECT_EQ(convert("a\\nb", c, nullptr), "61 00 5C 00 6E 00 62 00") << "break escape kept";
+  EXPECT_EQ(convert(std::string("\xC0\0", 2), c, nullptr), "C0 00 00 00")
+      << "the C locale maps byte b to unit b";
+}
+
+TEST(Utf16ListEncoder, ConvertsThroughTheCodePageWithoutTouchingUnitBytes) {
+  const SourceLocale russian = SourceLocale::select("Russian");
+  EXPECT_EQ(convert("\xC0", russian, nullptr), "10 04");
+  EXPECT_EQ(convert("\x8C\n", russian, nullptr), "0A 04 0D 0A")
+      << "U+040A is stored as 0A 04, with no CR before the 0A";
+  const SourceLocale english = SourceLocale::select("English");
+  EXPECT_EQ(convert("\x80\x9F", english, nullptr), "AC 20 78 01");
+}
+
+TEST(Utf16ListEncoder, AnUndefinedByteBecomesTheReplacementCharacterWithAWarning) {
+  const SourceLocale greek = SourceLocale::select("Greek");
+  std::string warnings;
+  EXPECT_EQ(convert("a\tb\n\xD2\xFF\t\xD2\nok\t\xC1\n", greek, &warnings),
+            "61 00 09 00 62 00 0D 0A FD FF FD FF 09 00 FD FF 0D 0A 6F 00 6B 00 09 00 91 03 0D 0A");
+  EXPECT_EQ(warnings,
+            "lexbuild: (WARNING) line 2: byte 0xD2 is not a character of code page 1253, "
+            "U+FFFD written instead\n")
+      << "one warning per line";
+}
+
+using UnicodeConversionStage = IntakeTest;
+
+TEST_F(UnicodeConversionStage, ReplacesAStageFileButNeverTheSource) {
+  const std::string path = source("dog\t\xE4\n");
+  const SourceLocale locale = SourceLocale::select("German");
+  CurrentList list(settings_);
+  dic_unicode(context_, list, locale);
+  EXPECT_EQ(console_.text(), "Converting to unicode...\n");
+  EXPECT_EQ(list.path(), tmp_.file("dic_unicode1"));
+  EXPECT_EQ(settings_.infile, list.path());
+  EXPECT_EQ(to_hex(read_bytes(list.path())), "64 00 6F 00 67 00 09 00 E4 00 0D 0A");
+  EXPECT_TRUE(testing::exists(path));
+
+  const std::string first = list.path();
+  dic_unicode(context_, list, locale);
+  EXPECT_FALSE(testing::exists(first)) << "the previous stage file is deleted";
+  EXPECT_EQ(stage_files(), std::vector<std::string>{"dic_unicode2"});
+}
+
+TEST_F(UnicodeConversionStage, AListThatCannotBeOpenedIsFatalBeforeAnythingIsWritten) {
+  settings_.infile = work_.file("gone");
+  CurrentList list(settings_);
+  EXPECT_THROW(dic_unicode(context_, list, SourceLocale()), FatalError);
+  EXPECT_EQ(stage_files(), std::vector<std::string>{});
+  EXPECT_EQ(console_.text(), "");
+}
+
+}  // namespace
+}  // namespace lexbuild
