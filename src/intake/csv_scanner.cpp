@@ -92,6 +92,10 @@ void CsvScanner::in_field(uint8_t byte) {
 }
 
 void CsvScanner::feed(uint8_t byte) {
+  // A CR that is not part of a CR LF pair ends a line too (files saved with
+  // CR line ends): the intermediate list cannot hold a CR inside a line,
+  // since the compiler ends a line at every CR.
+  if (byte == '\r') byte = '\n';
   switch (state_) {
     case State::kFieldStart:
       field_start(byte);

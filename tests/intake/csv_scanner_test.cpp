@@ -77,6 +77,11 @@ TEST(CsvScanner, HeaderMarkerSkipsItsLine) {
   EXPECT_EQ(scan("a,#@!Velmora!@# skipped\nb\n").out, "a\tb\n");
 }
 
+TEST(CsvScanner, ALoneCrEndsALineLikeLf) {
+  EXPECT_EQ(scan("a,b\rc,d\r").out, "a\tb\nc\td\n");
+  EXPECT_EQ(scan("QaQ,Qx\ryQ\r").out, "a\tx\\ny\n");
+}
+
 TEST(CsvScanner, ZeroBytesWriteNothing) {
   EXPECT_EQ(scan(std::string("a\0b,c\0\n", 7)).out, "ab\tc\n");
 }
