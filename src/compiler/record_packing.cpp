@@ -78,6 +78,7 @@ uint32_t pack_records(BuildContext& context, WordTable& table, ChunkKind kind,
   });
 
   std::vector<ChunkPlacement> placements;
+  std::vector<std::string> consumed;
   std::vector<uint8_t> data;
   // Each chunk starts at the entry after the previous one's last.
   while (packer.next_entry() < entry_count) {
@@ -103,9 +104,7 @@ uint32_t pack_records(BuildContext& context, WordTable& table, ChunkKind kind,
                    path.c_str(), data.size());
     }
     placements.push_back(packer.add_chunk(found->first, chunk.count, data));
-    if (!settings.debug && !platform::remove_file(path)) {
-      context.log.write_log("Error: %s file wasn't deleted\n", path.c_str());
-    }
+    consumed.push_back(path);
   }
   if (packer.next_entry() != entry_count) {
     report_fatal(
@@ -118,6 +117,17 @@ uint32_t pack_records(BuildContext& context, WordTable& table, ChunkKind kind,
 
   const char* index_name = kind == ChunkKind::kWords ? kWordsIndexFile : kTransIndexFile;
   write_packed_file(context, index_name, packer.index(), kIndexWriteLine, kIndexWriteLine);
+
+  // The chunk files go once the pass has written its records: on some file
+  // systems every file created soon after many deletions costs a search
+  // past the freed entries, so deleting as we go would slow the records down.
+  if (!settings.debug) {
+    for (const std::string& path : consumed) {
+      if (!platform::remove_file(path)) {
+        context.log.write_log("Error: %s file wasn't deleted\n", path.c_str());
+      }
+    }
+  }
   link_word_table(table, placements, kind);
   return packer.record_count();
 }

@@ -16,8 +16,8 @@ namespace lexbuild {
 std::string chunk_record_file_name(ChunkKind kind, uint32_t number);
 
 /// Packs the chunk files of `kind` from the work folder, in entry order,
-/// into its chunk records and its index record, deletes each chunk file once
-/// packed (unless --debug keeps it) and links every node of `table` to the
+/// into its chunk records and its index record, then deletes the chunk files
+/// it packed (unless --debug keeps them), and links every node of `table` to the
 /// record and slot of the chunk that holds its first entry. Returns the
 /// number of chunk records written (W or T, at least 1).
 ///
