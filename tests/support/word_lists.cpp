@@ -17,14 +17,15 @@ class Picker {
   std::mt19937 rng_;
 };
 
-std::string make_word(Picker& pick, const std::string& initials) {
+std::string make_word(Picker& pick, const std::string& initials, bool plain) {
   static const char* const kSyllables[] = {"ka", "lo", "mi",  "ne", "tor", "as", "ven", "qui",
                                            "ra", "el", "pre", "st", "ba",  "ou", "ch",  "y"};
   std::string word(1, initials[pick.below(static_cast<uint32_t>(initials.size()))]);
   const uint32_t syllables = 1 + pick.below(4);
   for (uint32_t s = 0; s < syllables; ++s) word += kSyllables[pick.below(16)];
+  if (plain) return word;
   if (pick.one_in(25)) word[0] = static_cast<char>(word[0] - 'a' + 'A');
-  if (pick.one_in(30)) word += " " + make_word(pick, initials);
+  if (pick.one_in(30)) word += " " + make_word(pick, initials, false);
   return word;
 }
 
@@ -66,21 +67,32 @@ WordList make_word_list(uint32_t seed, const WordListOptions& options) {
   Picker pick(seed);
   std::vector<std::pair<std::string, std::string>> entries;
   for (size_t i = 0; i < options.entries; ++i) {
-    entries.emplace_back(make_word(pick, options.initials),
+    entries.emplace_back(make_word(pick, options.initials, options.plain_words),
                          make_translation(pick, options.longest_translation, options.decorate));
   }
   std::stable_sort(entries.begin(), entries.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (options.plain_words) {
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  entries.end());
+  }
 
   WordList list;
+  std::vector<std::string> lines;
+  const bool decorate = options.decorate;
   for (const auto& [word, translation] : entries) {
-    if (options.decorate && pick.one_in(200)) list.text += "no tab on this line\r\n";
-    if (options.decorate && pick.one_in(200)) list.text += "   \r\n";  // blank: skipped
-    list.text += spaces(pick, options.decorate) + word + spaces(pick, options.decorate) + "\t" +
-                 spaces(pick, options.decorate) + translation + spaces(pick, options.decorate) +
-                 "\r\n";
+    if (decorate && pick.one_in(200)) lines.push_back("no tab on this line\r\n");
+    if (decorate && pick.one_in(200)) lines.push_back("   \r\n");  // blank: skipped
+    lines.push_back(spaces(pick, decorate && !options.plain_words) + word + spaces(pick, decorate) +
+                    "\t" + spaces(pick, decorate) + translation + spaces(pick, decorate) + "\r\n");
     list.expected.push_back({word, unescaped(translation)});
   }
+  for (const std::string& line : lines) list.text += line;
+  for (size_t i = lines.size(); i > 1; --i) {
+    std::swap(lines[i - 1], lines[pick.below(static_cast<uint32_t>(i))]);
+  }
+  for (const std::string& line : lines) list.shuffled += line;
   return list;
 }
 

@@ -21,10 +21,14 @@ struct WordListOptions {
   /// Sprinkle spaces around words and translations, break escapes, blank
   /// lines and lines without a TAB.
   bool decorate = true;
+  /// Distinct words of small letters only, with no space before them, so
+  /// that any sort orders them as their bytes and the order is certain.
+  bool plain_words = false;
 };
 
 struct WordList {
   std::string text;                    // the sorted list, CR LF line ends, 8-bit
+  std::string shuffled;                // the same lines in no order, for the intake to sort
   std::vector<DecodedEntry> expected;  // the entries a build stores, in order
 };
 
