@@ -65,7 +65,10 @@ void generate(long entries, uint64_t seed, uint32_t mean_definition, Emit&& emit
   std::string line;
   for (long e = 0; e < entries; ++e) {
     line = make_word(random, 1 + random.below(4));
-    if (random.below(20) == 0) line += " " + make_word(random, 1 + random.below(2));
+    if (random.below(20) == 0) {
+      line += ' ';
+      line += make_word(random, 1 + random.below(2));
+    }
     line += '\t';
     // Lengths spread from short glosses to long articles around the mean.
     uint32_t target = mean_definition / 4 + random.below(mean_definition * 3 / 2 + 1);

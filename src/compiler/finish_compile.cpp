@@ -18,10 +18,11 @@ void finish_compile(BuildContext& context, CompilerState& state) {
 
   console.print("%s\n", "Preparing data...");
   cut_translation_chunks(context, state.stores);
-  // The chunk files hold all the text from here on; only the count is needed.
-  state.stores.words = {};
-  state.stores.translations = {};
-  state.stores.word_offsets = {};
+  // The chunk files hold all the text from here on; only the count is
+  // needed. Swapping with empty vectors gives their memory back.
+  std::vector<uint8_t>().swap(state.stores.words);
+  std::vector<uint8_t>().swap(state.stores.translations);
+  std::vector<uint32_t>().swap(state.stores.word_offsets);
 
   const uint32_t entries = state.stores.entry_count;
   console.print("%s\n", "Compressing data...");
