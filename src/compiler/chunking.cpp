@@ -11,8 +11,7 @@
 namespace lexbuild {
 namespace {
 
-// Where a failure to create the scratch file is logged from, as the log
-// has always numbered it.
+// The numbers the log gives a scratch file that cannot be created.
 constexpr int kWordScratchLogLine = 959;
 constexpr int kTransScratchLogLine = 1020;
 constexpr int kTransScratchFatalLine = 1022;

@@ -1,5 +1,7 @@
 #include "compiler/header_record.h"
 
+#include <utility>
+
 #include "compiler/byte_order.h"
 #include "compiler/crc32.h"
 #include "compiler/work_files.h"

@@ -12,7 +12,7 @@
 namespace lexbuild {
 namespace {
 
-// Where each failure is logged from, as the log has always numbered them.
+// The numbers the log gives each failure.
 constexpr int kReadLogLine = 1115;
 constexpr int kFullRecordCreateLine = 1191;
 constexpr int kFullRecordWriteLine = 1195;
