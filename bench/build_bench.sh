@@ -5,6 +5,13 @@
 #   bench/build_bench.sh            N = 100,000 and the ~40 MB list of 125,000 entries
 #   bench/build_bench.sh --largest  also searches the largest N the format takes
 #
+# BENCH_TEMP=DIR puts the work folder (TEMP and TMP) under DIR instead of the
+# benchmark's own folder in /tmp. A build writes and deletes one file per
+# chunk (about 5,000 for 40 MB), so the file system counts: ext4 without a
+# journal, for one, searches past every inode freed in the last minutes
+# whenever it creates a file, and builds run soon after one another (or
+# beside other programs creating and deleting files) slow down there.
+#
 # Builds a Release tree in build-release/ first. The baseline needs Debian's
 # stardict-tools; it is installed when missing and apt-get is usable.
 set -euo pipefail
@@ -23,13 +30,15 @@ if [ -z "$tabfile" ] && [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; t
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/temp"
+temp="$work/temp"
+if [ -n "${BENCH_TEMP:-}" ]; then temp=$(mktemp -d "$BENCH_TEMP/lexbuild_bench.XXXXXX"); fi
+trap 'rm -rf "$work" "$temp"' EXIT
+mkdir -p "$temp"
 
 # Prints "seconds peak_kb status" of a command run in $work.
 measure() {
   local out
-  out=$( { cd "$work" && TEMP="$work/temp" TMP="$work/temp" /usr/bin/time -f '%e %M' "$@" \
+  out=$( { cd "$work" && TEMP="$temp" TMP="$temp" /usr/bin/time -f '%e %M' "$@" \
            >"$work/stdout" 2>"$work/stderr.tmp"; echo "status $?" >>"$work/stderr.tmp"; } ; \
          tail -n 2 "$work/stderr.tmp" | tr '\n' ' ')
   echo "$out" | awk '{print $1, $2, $4}'
@@ -55,7 +64,7 @@ run_case() {
   fi
 }
 
-echo "lexbuild whole-build benchmark ($(nproc) cores)"
+echo "lexbuild whole-build benchmark ($(nproc) cores, work folder on $(stat -f -c %T "$temp"))"
 run_case 100000 300
 run_case 125000 300
 

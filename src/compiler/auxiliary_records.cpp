@@ -1,12 +1,96 @@
 #include "compiler/auxiliary_records.h"
 
-namespace lexbuild {
+#include <optional>
+#include <string>
+#include <vector>
 
-// The optional records are not built yet: none is written.
-void write_about_record(BuildContext&, PresenceFlags&) {}
-void write_abbr_record(BuildContext&, PresenceFlags&) {}
-void copy_font_words_record(BuildContext&, PresenceFlags&) {}
-void copy_font_trans_record(BuildContext&, PresenceFlags&) {}
-void copy_kbd_record(BuildContext&, PresenceFlags&) {}
+#include "compiler/format.h"
+#include "compiler/work_files.h"
+#include "driver/report.h"
+#include "platform/file.h"
+
+namespace lexbuild {
+namespace {
+
+constexpr char kFontWordsSourceFile[] = "_fntWords.txt";
+
+enum class RecordForm {
+  kText,  // CR LF pairs become LF, a zero byte ends it
+  kCopy,  // the bytes unchanged
+};
+
+[[noreturn]] void refuse_size(const std::string& path, uint64_t record_size) {
+  report_fatal(
+      "'%s' is too large for a dictionary record: it needs %llu bytes, but a record holds at "
+      "most %zu; shorten the file\n",
+      path.c_str(), static_cast<unsigned long long>(record_size), format::kMaxRecordSize);
+}
+
+// The record made from the file at `path`, or nothing when there is no such file.
+std::optional<std::vector<uint8_t>> record_from(const std::string& path, RecordForm form) {
+  if (!platform::file_exists(path)) return std::nullopt;
+  const uint64_t extra = form == RecordForm::kText ? 1 : 0;
+  // The size is checked before reading, so a huge file is never loaded.
+  if (const auto size = platform::file_size(path); size && *size > format::kMaxRecordSize) {
+    refuse_size(path, *size + extra);
+  }
+  std::vector<uint8_t> bytes;
+  int error = 0;
+  if (!platform::read_file(path, bytes, &error)) {
+    report_fatal("could not read '%s': %s; make it readable or leave it out\n", path.c_str(),
+                 platform::error_text(error).c_str());
+  }
+  if (bytes.size() > format::kMaxRecordSize) refuse_size(path, bytes.size() + extra);
+  if (form == RecordForm::kText) {
+    bytes.resize(crlf_to_lf(bytes));
+    bytes.push_back(0);
+    if (bytes.size() > format::kMaxRecordSize) refuse_size(path, bytes.size());
+  }
+  return bytes;
+}
+
+void write_optional_record(BuildContext& context, const std::string& source,
+                           const char* record_file, RecordForm form, bool& flag) {
+  const auto record = record_from(source, form);
+  if (!record) return;
+  write_work_file(context.settings, record_file, *record);
+  flag = true;
+}
+
+}  // namespace
+
+size_t crlf_to_lf(std::span<uint8_t> bytes) {
+  size_t out = 0;
+  for (size_t in = 0; in < bytes.size(); ++in) {
+    if (bytes[in] == '\r' && in + 1 < bytes.size() && bytes[in + 1] == '\n') ++in;
+    bytes[out++] = bytes[in];
+  }
+  return out;
+}
+
+void write_about_record(BuildContext& context, PresenceFlags& present) {
+  write_optional_record(context, context.settings.aboutfile, kAboutRecordFile, RecordForm::kText,
+                        present.has_about);
+}
+
+void write_abbr_record(BuildContext& context, PresenceFlags& present) {
+  write_optional_record(context, context.settings.abbrfile, kAbbrRecordFile, RecordForm::kText,
+                        present.has_abbr);
+}
+
+void copy_font_words_record(BuildContext& context, PresenceFlags& present) {
+  write_optional_record(context, context.settings.work_path(kFontWordsSourceFile),
+                        kFontWordsRecordFile, RecordForm::kCopy, present.has_font_words);
+}
+
+void copy_font_trans_record(BuildContext& context, PresenceFlags& present) {
+  write_optional_record(context, context.settings.fontfile, kFontTransRecordFile, RecordForm::kCopy,
+                        present.has_font_trans);
+}
+
+void copy_kbd_record(BuildContext& context, PresenceFlags& present) {
+  write_optional_record(context, context.settings.kbdfile, kKbdRecordFile, RecordForm::kCopy,
+                        present.has_kbd);
+}
 
 }  // namespace lexbuild

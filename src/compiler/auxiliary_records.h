@@ -1,16 +1,32 @@
 // The optional records: about text, abbreviations, the two fonts and the
 // keyboard. Each routine turns its source file, when it exists, into its
-// record file in the work folder and raises its presence flag.
+// record file in the work folder and raises its presence flag; a missing
+// source file means the record is absent.
+//
+//   about, abbreviations:        the file's bytes with every CR LF pair
+//                                turned into LF, then one zero byte
+//   fonts, keyboard:             the file's bytes unchanged
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "compiler/compiler_state.h"
 #include "driver/build_context.h"
 
 namespace lexbuild {
 
-/// settings.aboutfile into "rec_about.bin" (CR LF pairs become LF, a zero byte ends it).
+/// Compacts `bytes` in place, turning every CR LF pair into one LF (a lone
+/// CR, the last byte included, stays), and returns the new length.
+size_t crlf_to_lf(std::span<uint8_t> bytes);
+
+// Each is fatal when its source file exists but cannot be read, or is too
+// large for a record (65,535 bytes at most, the zero byte of a text included).
+
+/// settings.aboutfile into "rec_about.bin".
 void write_about_record(BuildContext& context, PresenceFlags& present);
-/// settings.abbrfile into "rec_abbr.bin", like the about text.
+/// settings.abbrfile into "rec_abbr.bin".
 void write_abbr_record(BuildContext& context, PresenceFlags& present);
 /// "_fntWords.txt" of the work folder copied into "rec_fntWords.bin".
 void copy_font_words_record(BuildContext& context, PresenceFlags& present);

@@ -18,12 +18,18 @@ void finish_compile(BuildContext& context, CompilerState& state) {
 
   console.print("%s\n", "Preparing data...");
   cut_translation_chunks(context, state.stores);
+  // The chunk files hold all the text from here on; only the count is
+  // needed. Swapping with empty vectors gives their memory back.
+  std::vector<uint8_t>().swap(state.stores.words);
+  std::vector<uint8_t>().swap(state.stores.translations);
+  std::vector<uint32_t>().swap(state.stores.word_offsets);
 
+  const uint32_t entries = state.stores.entry_count;
   console.print("%s\n", "Compressing data...");
-  state.words_records = pack_records(context, state.word_table, "words");
+  state.words_records = pack_records(context, state.word_table, ChunkKind::kWords, entries);
 
   console.print("%s\n", "Writing file...");
-  state.trans_records = pack_records(context, state.word_table, "trans");
+  state.trans_records = pack_records(context, state.word_table, ChunkKind::kTranslations, entries);
 
   // Only now do the nodes know their records and slots.
   write_table_record(context, state.word_table);

@@ -24,6 +24,7 @@ ListLines split_8bit(std::span<const uint8_t> data, bool* too_long) {
   ListLines lines;
   const uint8_t* begin = data.data();
   size_t size = data.size();
+  if (size == 0) return lines;  // (memchr must not be handed an empty vector's null data)
   if (const void* eof = std::memchr(begin, kEndOfText, size)) {
     size = static_cast<size_t>(static_cast<const uint8_t*>(eof) - begin);
   }

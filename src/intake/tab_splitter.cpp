@@ -80,6 +80,24 @@ void TabSplitter<Unit>::put(Unit unit) {
 }
 
 template <typename Unit>
+void TabSplitter<Unit>::put_run(std::span<const Unit> units) {
+  size_t i = 0;
+  while (i < units.size()) {
+    if (part_ == Part::kDefinition) {
+      // Put one at a time, the rest would neither bring the definition over
+      // its limit before the last of them nor fill the buffer: append it whole.
+      const size_t rest = units.size() - i;
+      if (definition_count() + rest <= limits_.definition + 1 &&
+          buffer_.size() + rest + kTwoBreakEscapes.size() <= kCapacity) {
+        buffer_.insert(buffer_.end(), units.begin() + static_cast<ptrdiff_t>(i), units.end());
+        return;
+      }
+    }
+    put(units[i++]);
+  }
+}
+
+template <typename Unit>
 void TabSplitter<Unit>::line_end() {
   switch (part_) {
     case Part::kWord:

@@ -13,6 +13,7 @@
 
 #include "driver/build_context.h"
 #include "intake/current_list.h"
+#include "platform/file.h"
 
 namespace lexbuild {
 
@@ -50,6 +51,8 @@ class TabSplitter {
   TabSplitter(SplitLimits limits, SplitMode mode, Console& console, LineSink sink);
 
   void put(Unit unit);
+  /// The same as put() for each of `units` in turn, in bulk where it can be.
+  void put_run(std::span<const Unit> units);
   void line_end();
   /// The end of the input: it ends a line that has a TAB; the bytes of a last
   /// line without a TAB and without a line end are dropped.
@@ -92,6 +95,12 @@ class TabSplitter {
 
 extern template class TabSplitter<uint8_t>;
 extern template class TabSplitter<char16_t>;
+
+/// Feeds an 8-bit list read as text (platform::TextInput's rules), `block_size`
+/// bytes at a time, to `splitter` and finishes it. LF ends a line; so does a
+/// CR on its own, while a CR just before a line end is dropped.
+void feed_8bit_text(platform::InputFile& file, TabSplitter<uint8_t>& splitter,
+                    size_t block_size = size_t{1} << 16);
 
 /// The splitter stage, `csv_cut_out`, on the current list: an 8-bit list read
 /// as text, or, with setting `unicode` on and `to_unicode` 0, a list that is

@@ -5,32 +5,50 @@
 
 #include "driver/report.h"
 #include "intake/tab_splitter.h"
+#include "intake/text_blocks.h"
 
 namespace lexbuild {
 namespace {
 
 constexpr std::array<uint8_t, 2> kLineEnd = {0x0D, 0x0A};
 
-// An 8-bit list read as text. LF ends a line; so does a CR on its own, since
-// the compiler ends a line at every CR: a CR kept inside a line would split
-// the entry there, and one at the start of a line would end the whole list.
-// A CR just before a line end (CR CR LF) adds nothing and is dropped.
-void feed_8bit(platform::InputFile& file, TabSplitter<uint8_t>& splitter) {
-  platform::TextInput text(file);
-  int c = text.get();
-  while (c >= 0) {
-    const int next = text.get();
-    if (c == '\n') {
-      splitter.line_end();
-    } else if (c == '\r') {
-      if (next != '\n') splitter.line_end();
-    } else {
-      splitter.put(static_cast<uint8_t>(c));
+}  // namespace
+
+// A CR kept inside a line would split the entry there, since the compiler
+// ends a line at every CR, and one at the start of a line would end the whole
+// list: so a lone CR ends a line too. The characters between line ends go to
+// the splitter as runs.
+void feed_8bit_text(platform::InputFile& file, TabSplitter<uint8_t>& splitter, size_t block_size) {
+  TextBlocks blocks(file, block_size);
+  std::vector<uint8_t> text;
+  bool cr_held = false;  // a CR that ended the last block
+  while (blocks.next(text)) {
+    const size_t n = text.size();
+    size_t i = 0;
+    if (cr_held && n > 0) {
+      cr_held = false;
+      if (text[0] != '\n') splitter.line_end();
     }
-    c = next;
+    while (i < n) {
+      size_t j = i;
+      while (j < n && text[j] != '\n' && text[j] != '\r') ++j;
+      if (j > i) splitter.put_run(std::span<const uint8_t>(text).subspan(i, j - i));
+      if (j == n) break;
+      if (text[j] == '\n') {
+        splitter.line_end();
+      } else if (j + 1 == n) {
+        cr_held = true;
+      } else if (text[j + 1] != '\n') {
+        splitter.line_end();
+      }
+      i = j + 1;
+    }
   }
+  if (cr_held) splitter.line_end();
   splitter.finish();
 }
+
+namespace {
 
 // A list that is already 16-bit: UTF-16LE units. A line ends at the unit
 // 0x0A0D (the list's own line end), at 0x000D 0x000A or at a lone 0x000A (as
@@ -98,7 +116,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                       out->write(line);
                                       out->write(kLineEnd);
                                     });
-      feed_8bit(input, splitter);
+      feed_8bit_text(input, splitter);
     }
   } catch (const FatalError&) {
     if (mode == SplitMode::kCheck) {

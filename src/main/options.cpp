@@ -84,7 +84,10 @@ bool parse_options(const std::vector<std::string>& args, Settings& settings, Con
       go_on = false;
     } else if (contains(name, "--source_format=")) {
       // Held with a leading ".", which takes one byte of the capacity.
-      settings.source_format = "." + option_text_value(arg, kShortSettingCapacity - 1);
+      // (Inserted, since GCC 12 at -O3 warns wrongly about "." + string.)
+      std::string format = option_text_value(arg, kShortSettingCapacity - 1);
+      format.insert(format.begin(), '.');
+      settings.source_format = std::move(format);
     } else if (contains(name, "--unicode=")) {
       settings.unicode = option_int_value(arg);
       if (settings.unicode != 0 && settings.unicode != 1) {

@@ -55,6 +55,21 @@ inline TextStores stores_of(const std::vector<std::string>& words, bool unicode 
   return stores;
 }
 
+/// Closed stores parsed from a whole 8-bit list (or, with `unicode`, from
+/// its 16-bit form made by wide_list()).
+inline TextStores stores_of_list(std::string_view list, bool unicode = false) {
+  TextStores stores;
+  NullConsole console;
+  EntryParser parser(unicode, console, stores, "list");
+  if (unicode) {
+    parser.parse_list(wide_list(list), nullptr);
+  } else {
+    parser.parse_list({reinterpret_cast<const uint8_t*>(list.data()), list.size()}, nullptr);
+  }
+  stores.close();
+  return stores;
+}
+
 /// The records of a database file, found through its record list.
 inline std::vector<std::string> records_of(const std::vector<uint8_t>& file) {
   const uint16_t count = get_be16(file.data() + 76);
