@@ -124,20 +124,19 @@ void info_text(const Dictionary& d, const std::string& path, std::string& out) {
          ", list font " + number_or_dash(h.list_font_hr_record) + "\n";
   for (Kind kind : {Kind::kWords, Kind::kTrans}) {
     const KindFigures f = figures(d, kind);
-    std::snprintf(line, sizeof line,
-                  "%-19s%zu records, %zu chunks, %llu bytes raw, %llu compressed (%.1f%%)%s\n",
-                  kind == Kind::kWords ? "words:" : "translations:", f.records, f.chunks,
-                  static_cast<unsigned long long>(f.raw),
-                  static_cast<unsigned long long>(f.compressed),
-                  f.raw ? 100.0 * static_cast<double>(f.compressed) / static_cast<double>(f.raw)
-                        : 0.0,
-                  f.undecodable ? ", some chunks do not decode" : "");
+    std::snprintf(
+        line, sizeof line,
+        "%-19s%zu records, %zu chunks, %llu bytes raw, %llu compressed (%.1f%%)%s\n",
+        kind == Kind::kWords ? "words:" : "translations:", f.records, f.chunks,
+        static_cast<unsigned long long>(f.raw), static_cast<unsigned long long>(f.compressed),
+        f.raw ? 100.0 * static_cast<double>(f.compressed) / static_cast<double>(f.raw) : 0.0,
+        f.undecodable ? ", some chunks do not decode" : "");
     out += line;
   }
   const auto levels = nodes_per_level(d);
-  std::snprintf(line, sizeof line, "word table:        %zu nodes (levels 1-4: %zu, %zu, %zu, %zu)\n",
-                levels[0] + levels[1] + levels[2] + levels[3], levels[0], levels[1], levels[2],
-                levels[3]);
+  std::snprintf(
+      line, sizeof line, "word table:        %zu nodes (levels 1-4: %zu, %zu, %zu, %zu)\n",
+      levels[0] + levels[1] + levels[2] + levels[3], levels[0], levels[1], levels[2], levels[3]);
   out += line;
 }
 
@@ -327,11 +326,12 @@ CommandOutput run_lexdump(const std::vector<std::string>& args) {
   const size_t operands = command == "lookup" ? 3 : 2;
   if ((command != "info" && command != "verify" && command != "entries" && command != "lookup") ||
       words.size() != operands) {
-    result.err = command.empty() ? "lexdump: no command given\n"
-                                 : "lexdump: usage: lexdump " +
-                                       std::string(command == "lookup" ? "lookup DICT.pdb WORD"
-                                                                       : "[--json] COMMAND DICT.pdb") +
-                                       "\n";
+    result.err = command.empty()
+                     ? "lexdump: no command given\n"
+                     : "lexdump: usage: lexdump " +
+                           std::string(command == "lookup" ? "lookup DICT.pdb WORD"
+                                                           : "[--json] COMMAND DICT.pdb") +
+                           "\n";
     result.err += "Try 'lexdump --help'.\n";
     result.status = 2;
     return result;

@@ -33,7 +33,7 @@ class JsonWriter {
     out_ += b ? "true" : "false";
   }
   template <typename T>
-    requires std::is_integral_v<T>
+  requires std::is_integral_v<T>
   void value(T number) {
     separate();
     out_ += std::to_string(number);

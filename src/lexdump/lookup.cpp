@@ -35,9 +35,9 @@ std::optional<TableNode> find_node(const WordTable& table, const std::vector<uin
 // The texts of entries [first, first + count) of a kind, walking the chunks
 // from the one at (record, slot).
 std::optional<std::vector<std::vector<uint8_t>>> entry_texts(const Dictionary& d, Kind kind,
-                                                            size_t record, size_t slot,
-                                                            uint32_t first, uint32_t count,
-                                                            std::string& error) {
+                                                             size_t record, size_t slot,
+                                                             uint32_t first, uint32_t count,
+                                                             std::string& error) {
   std::vector<std::vector<uint8_t>> texts;
   const std::vector<ChunkRef> chunks = d.chunks(kind);
   size_t at = 0;
@@ -106,8 +106,8 @@ LookupResult lookup_word(const Dictionary& d, const std::vector<uint8_t>& word,
   }
   for (uint32_t entry : hits) {
     // The translation chunk of the node's first entry, then on to this entry.
-    auto texts = entry_texts(d, Kind::kTrans, node->trans_record, node->trans_slot, entry, 1,
-                             result.error);
+    auto texts =
+        entry_texts(d, Kind::kTrans, node->trans_record, node->trans_slot, entry, 1, result.error);
     if (!texts || texts->empty()) {
       if (result.error.empty()) result.error = "the translation of an entry is missing";
       return result;

@@ -14,7 +14,7 @@ namespace lexbuild::dump {
 
 struct LookupResult {
   std::vector<std::vector<uint8_t>> translations;  // one per entry with the word
-  std::string error;  // the dictionary could not be read along the way
+  std::string error;                               // the dictionary could not be read along the way
 };
 
 /// Finds every entry whose word is `word` (stored form: 8-bit bytes or

@@ -43,11 +43,11 @@ std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings)
   const size_t list_end = fmt::kDbHeaderSize + fmt::kRecordEntrySize * pdb.record_count;
   const size_t data_start = list_end + fmt::kRecordListGap;
   if (bytes.size() < list_end) {
-    findings.push_back({"record-list-bounds",
-                        "the record list of " + std::to_string(pdb.record_count) +
-                            " entries ends at byte " + std::to_string(list_end) +
-                            ", beyond the end of the file (" + std::to_string(bytes.size()) +
-                            " bytes)"});
+    findings.push_back(
+        {"record-list-bounds", "the record list of " + std::to_string(pdb.record_count) +
+                                   " entries ends at byte " + std::to_string(list_end) +
+                                   ", beyond the end of the file (" + std::to_string(bytes.size()) +
+                                   " bytes)"});
     return std::nullopt;
   }
   pdb.records.resize(pdb.record_count);
@@ -78,8 +78,8 @@ std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings)
 std::string palm_date_text(uint32_t seconds) {
   // 1904-01-01 lies 2,082,844,800 seconds before 1970-01-01.
   const int64_t unix_seconds = static_cast<int64_t>(seconds) - 2082844800LL;
-  const auto days = std::chrono::floor<std::chrono::days>(std::chrono::sys_seconds(
-      std::chrono::seconds(unix_seconds)));
+  const auto days = std::chrono::floor<std::chrono::days>(
+      std::chrono::sys_seconds(std::chrono::seconds(unix_seconds)));
   const std::chrono::year_month_day ymd(days);
   const int64_t in_day = unix_seconds - days.time_since_epoch().count() * 86400LL;
   char text[40];

@@ -55,8 +55,8 @@ class Verifier {
     const size_t count = d_.pdb().records.size();
     const auto expect = [&](const char* field, size_t value, size_t wanted) {
       if (value != wanted) {
-        fail("record-numbers", std::string(field) + " is " + to_string(value) + ", not " +
-                                   to_string(wanted));
+        fail("record-numbers",
+             std::string(field) + " is " + to_string(value) + ", not " + to_string(wanted));
       }
     };
     expect("tab_record", h.tab_record, 1);
@@ -73,10 +73,11 @@ class Verifier {
                                  " but the database holds " + to_string(count) + " records");
     }
     // The optional records follow the chunk records, in this order.
-    const std::pair<const char*, uint16_t> optional[] = {
-        {"about_record", h.about_record},         {"abbr_record", h.abbr_record},
-        {"font_words_record", h.font_words_record}, {"font_trans_record", h.font_trans_record},
-        {"kbd_record", h.kbd_record}};
+    const std::pair<const char*, uint16_t> optional[] = {{"about_record", h.about_record},
+                                                         {"abbr_record", h.abbr_record},
+                                                         {"font_words_record", h.font_words_record},
+                                                         {"font_trans_record", h.font_trans_record},
+                                                         {"kbd_record", h.kbd_record}};
     size_t next = after_chunks;
     for (const auto& [field, number] : optional) {
       if (number == 0) continue;
@@ -87,9 +88,9 @@ class Verifier {
       }
       next = number + 1;
     }
-    for (const auto& [field, number] : {std::pair<const char*, uint16_t>{"text_font_hr_record",
-                                                                         h.text_font_hr_record},
-                                        {"list_font_hr_record", h.list_font_hr_record}}) {
+    for (const auto& [field, number] :
+         {std::pair<const char*, uint16_t>{"text_font_hr_record", h.text_font_hr_record},
+          {"list_font_hr_record", h.list_font_hr_record}}) {
       if (number != 0 && (number < next || number >= count)) {
         fail("record-numbers", std::string(field) + " is " + to_string(number) +
                                    ", outside the records after the dictionary's own");
@@ -107,8 +108,8 @@ class Verifier {
     const WordTable& table = *d_.table();
     if (!table.count_matches_size) {
       fail("word-table", "the record holds " + to_string(record.size()) + " bytes, not the " +
-                             to_string(2 + fmt::kTableNodeSize * table.stored_count) +
-                             " of its " + to_string(table.stored_count) + " nodes");
+                             to_string(2 + fmt::kTableNodeSize * table.stored_count) + " of its " +
+                             to_string(table.stored_count) + " nodes");
     }
     for (size_t i = 0; i < table.nodes.size(); ++i) {
       const TableNode& n = table.nodes[i];
@@ -117,8 +118,8 @@ class Verifier {
       uint32_t sum = 0;
       for (int c : n.children) sum += table.nodes[c].num;
       if (sum != n.num || table.nodes[n.children.front()].from != n.from) {
-        fail("word-table", "the children of node " + to_string(i) +
-                               " do not cover its entries exactly");
+        fail("word-table",
+             "the children of node " + to_string(i) + " do not cover its entries exactly");
       }
     }
   }
@@ -166,25 +167,25 @@ class Verifier {
         const ChunkDescriptor& c = header->chunks[slot];
         if (slot >= header->chunk_count) {
           if (c.offset || c.size || c.first_entry || c.entry_count) {
-            fail("chunk-descriptors", where + " descriptor " + to_string(slot) +
-                                          " beyond its chunk count is not zero");
+            fail("chunk-descriptors",
+                 where + " descriptor " + to_string(slot) + " beyond its chunk count is not zero");
           }
           continue;
         }
         const std::string chunk = where + " chunk " + to_string(slot);
         if (c.offset != offset) {
-          fail("chunk-descriptors", chunk + " starts at " + to_string(c.offset) + ", not " +
-                                        to_string(offset));
+          fail("chunk-descriptors",
+               chunk + " starts at " + to_string(c.offset) + ", not " + to_string(offset));
         }
-        if (c.size % 2 != 0) fail("chunk-descriptors", chunk + " has the odd size " + to_string(c.size));
+        if (c.size % 2 != 0)
+          fail("chunk-descriptors", chunk + " has the odd size " + to_string(c.size));
         if (c.first_entry != next_entry) {
           fail("chunk-descriptors", chunk + " starts at entry " + to_string(c.first_entry) +
                                         ", not " + to_string(next_entry));
         }
         if (slot == 0 && header->first_entry != c.first_entry) {
-          fail("chunk-descriptors", where + " names first entry " +
-                                        to_string(header->first_entry) + ", its first chunk " +
-                                        to_string(c.first_entry));
+          fail("chunk-descriptors", where + " names first entry " + to_string(header->first_entry) +
+                                        ", its first chunk " + to_string(c.first_entry));
         }
         if (c.offset + size_t{c.size} > record.size()) {
           fail("chunk-descriptors", chunk + " runs past the end of its record");
@@ -253,11 +254,13 @@ class Verifier {
   };
   std::optional<Place> place_of(const std::vector<ChunkRef>& chunks, uint32_t entry) const {
     // Chunks stand in entry order: the last one starting at or before the entry.
-    auto it = std::upper_bound(chunks.begin(), chunks.end(), entry,
-                               [](uint32_t e, const ChunkRef& c) { return e < c.descriptor.first_entry; });
+    auto it = std::upper_bound(
+        chunks.begin(), chunks.end(), entry,
+        [](uint32_t e, const ChunkRef& c) { return e < c.descriptor.first_entry; });
     if (it == chunks.begin()) return std::nullopt;
     --it;
-    if (entry >= uint64_t{it->descriptor.first_entry} + it->descriptor.entry_count) return std::nullopt;
+    if (entry >= uint64_t{it->descriptor.first_entry} + it->descriptor.entry_count)
+      return std::nullopt;
     return Place{it->record, it->slot};
   }
 
@@ -279,13 +282,12 @@ class Verifier {
         const size_t record = kind == Kind::kWords ? n.words_record : n.trans_record;
         const size_t slot = kind == Kind::kWords ? n.words_slot : n.trans_slot;
         if (!place || place->record != record || place->slot != slot) {
-          fail("word-table-links",
-               "node " + to_string(i) + " points at " + kind_name(kind) + " record " +
-                   to_string(record) + " slot " + to_string(slot) + " for entry " +
-                   to_string(n.from) + ", which lies " +
-                   (place ? "in record " + to_string(place->record) + " slot " +
-                                to_string(place->slot)
-                          : std::string("in no chunk")));
+          fail("word-table-links", "node " + to_string(i) + " points at " + kind_name(kind) +
+                                       " record " + to_string(record) + " slot " + to_string(slot) +
+                                       " for entry " + to_string(n.from) + ", which lies " +
+                                       (place ? "in record " + to_string(place->record) + " slot " +
+                                                    to_string(place->slot)
+                                              : std::string("in no chunk")));
         }
       }
     }

@@ -15,8 +15,8 @@ std::string utf16le_to_utf8(std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> utf8_to_utf16le(std::string_view text) {
-  const icu::UnicodeString unicode =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   std::vector<uint8_t> out;
   out.reserve(static_cast<size_t>(unicode.length()) * 2);
   for (int32_t i = 0; i < unicode.length(); ++i) {
