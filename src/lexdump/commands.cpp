@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "compiler/format.h"
+#include "intake/source_locale.h"
 #include "lexdump/dictionary.h"
 #include "lexdump/json_writer.h"
 #include "lexdump/lookup.h"
@@ -30,17 +31,57 @@ constexpr char kUsage[] =
     "                         translation; exit status 1 when it is not there\n"
     "\n"
     "Options:\n"
-    "  --json      machine-readable output for info and verify\n"
-    "  --help      this text\n"
-    "  --version   the version line\n"
+    "  --json                   machine-readable output for info and verify\n"
+    "  --source_language=LANG   the language the dictionary was built with (as given\n"
+    "                           to lexbuild): lookup lower-cases WORD by its rules,\n"
+    "                           and 8-bit text is converted from and to UTF-8\n"
+    "                           through its code page\n"
+    "  --help                   this text\n"
+    "  --version                the version line\n"
     "\n"
-    "UTF-16 dictionaries are written and looked up in UTF-8; 8-bit ones as their bytes.\n";
+    "UTF-16 dictionaries are written and looked up in UTF-8; 8-bit ones as their\n"
+    "bytes unless --source_language names their code page.\n";
 
-std::array<uint8_t, 256> c_lower() {
-  std::array<uint8_t, 256> table{};
-  for (int b = 0; b < 256; ++b) table[b] = static_cast<uint8_t>(b >= 'A' && b <= 'Z' ? b + 32 : b);
-  return table;
-}
+// How stored text meets the terminal: UTF-16 as UTF-8; 8-bit text as its
+// bytes, or through the code page of the dictionary's language when known.
+class TextCodec {
+ public:
+  TextCodec(const Dictionary& d, const SourceLocale& locale) : d_(d), locale_(locale) {}
+
+  std::string display(std::span<const uint8_t> text) const {
+    if (d_.unicode() || locale_.is_c()) return display_text(text, d_.unicode());
+    std::vector<uint8_t> units;
+    for (uint8_t b : text) {
+      const char16_t unit = locale_.unit(b).value_or(u'\uFFFD');
+      units.push_back(static_cast<uint8_t>(unit));
+      units.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    return platform::utf16le_to_utf8(units);
+  }
+
+  // The stored form of a word typed on the command line; nothing when it
+  // holds a character the code page cannot write.
+  std::optional<std::vector<uint8_t>> stored(const std::string& word) const {
+    if (d_.unicode()) return platform::utf8_to_utf16le(word);
+    if (locale_.is_c()) return std::vector<uint8_t>(word.begin(), word.end());
+    const std::vector<uint8_t> units = platform::utf8_to_utf16le(word);
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < units.size(); i += 2) {
+      const char16_t unit = static_cast<char16_t>(units[i] | (units[i + 1] << 8));
+      std::optional<uint8_t> byte;
+      for (int b = 1; b < 256 && !byte; ++b) {
+        if (locale_.unit(static_cast<uint8_t>(b)) == unit) byte = static_cast<uint8_t>(b);
+      }
+      if (!byte) return std::nullopt;
+      bytes.push_back(*byte);
+    }
+    return bytes;
+  }
+
+ private:
+  const Dictionary& d_;
+  const SourceLocale& locale_;
+};
 
 // A text with its line breaks written as the break escape.
 std::string escaped(std::string text) {
@@ -259,9 +300,10 @@ void run_verify(const std::string& path, bool json, CommandOutput& result) {
   }
 }
 
-void run_entries(const std::string& path, CommandOutput& result) {
+void run_entries(const std::string& path, const SourceLocale& locale, CommandOutput& result) {
   std::optional<Dictionary> d = open_dictionary(path, result);
   if (!d) return;
+  const TextCodec codec(*d, locale);
   std::string error;
   auto entries = d->entries(error);
   if (!entries) {
@@ -270,19 +312,32 @@ void run_entries(const std::string& path, CommandOutput& result) {
     return;
   }
   for (const StoredEntry& e : *entries) {
-    result.out += escaped(display_text(e.word, d->unicode()));
+    result.out += escaped(codec.display(e.word));
     result.out += '\t';
-    result.out += escaped(display_text(e.translation, d->unicode()));
+    result.out += escaped(codec.display(e.translation));
     result.out += '\n';
   }
 }
 
-void run_lookup(const std::string& path, const std::string& word, CommandOutput& result) {
+void run_lookup(const std::string& path, const std::string& word, const SourceLocale& locale,
+                CommandOutput& result) {
   std::optional<Dictionary> d = open_dictionary(path, result);
   if (!d) return;
-  const std::vector<uint8_t> stored = d->unicode() ? platform::utf8_to_utf16le(word)
-                                                   : std::vector<uint8_t>(word.begin(), word.end());
-  const LookupResult found = lookup_word(*d, stored, c_lower());
+  const TextCodec codec(*d, locale);
+  const std::optional<std::vector<uint8_t>> stored = codec.stored(word);
+  if (!stored) {
+    result.err += "lexdump: '" + word + "' cannot be written in code page " +
+                  std::to_string(locale.code_page()) + "\n";
+    result.status = 1;
+    return;
+  }
+  LookupResult found = lookup_word(*d, *stored, locale.lower_case());
+  if (found.error.empty() && found.translations.empty() && d->unicode()) {
+    // The word table lower-cases single bytes, which cannot fold the case of
+    // most UTF-16 letters: try the word in lower case too.
+    const std::vector<uint8_t> lower = platform::utf8_to_utf16le_lower(word);
+    if (lower != *stored) found = lookup_word(*d, lower, locale.lower_case());
+  }
   if (!found.error.empty()) {
     result.err += "lexdump: " + path + ": " + found.error + "\n";
     result.status = 1;
@@ -293,7 +348,7 @@ void run_lookup(const std::string& path, const std::string& word, CommandOutput&
     result.status = 1;
     return;
   }
-  for (const auto& t : found.translations) result.out += display_text(t, d->unicode()) + "\n";
+  for (const auto& t : found.translations) result.out += codec.display(t) + "\n";
 }
 
 }  // namespace
@@ -301,6 +356,7 @@ void run_lookup(const std::string& path, const std::string& word, CommandOutput&
 CommandOutput run_lexdump(const std::vector<std::string>& args) {
   CommandOutput result;
   bool json = false;
+  std::string language;
   std::vector<std::string> words;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -314,6 +370,8 @@ CommandOutput run_lexdump(const std::vector<std::string>& args) {
     }
     if (a == "--json") {
       json = true;
+    } else if (a.starts_with("--source_language=")) {
+      language = a.substr(a.find('=') + 1);
     } else if (a.size() > 1 && a[0] == '-' && a != "--" && words.size() < 2) {
       result.err = "lexdump: unknown option '" + a + "'\nTry 'lexdump --help'.\n";
       result.status = 2;
@@ -348,9 +406,9 @@ CommandOutput run_lexdump(const std::vector<std::string>& args) {
   } else if (command == "verify") {
     run_verify(path, json, result);
   } else if (command == "entries") {
-    run_entries(path, result);
+    run_entries(path, SourceLocale::select(language), result);
   } else {
-    run_lookup(path, words[2], result);
+    run_lookup(path, words[2], SourceLocale::select(language), result);
   }
   return result;
 }

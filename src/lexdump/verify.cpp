@@ -201,6 +201,9 @@ class Verifier {
       if (header->chunk_count == 0 && (header->first_entry != 0 || header->entry_total != 0)) {
         fail("chunk-descriptors", where + " holds no chunk but counts entries");
       }
+      if (header->chunk_count == 0 && i + 1 != d_.record_count(kind)) {
+        fail("chunk-descriptors", where + " holds no chunk but is not the last of its kind");
+      }
       if (header->entry_total != total) {
         fail("chunk-descriptors", where + " totals " + to_string(header->entry_total) +
                                       " entries, its chunks " + to_string(total));

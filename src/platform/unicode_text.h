@@ -16,4 +16,7 @@ std::string utf16le_to_utf8(std::span<const uint8_t> bytes);
 /// UTF-16LE bytes of UTF-8 `text` (invalid sequences become U+FFFD).
 std::vector<uint8_t> utf8_to_utf16le(std::string_view text);
 
+/// UTF-16LE bytes of UTF-8 `text` in lower case (the root locale's rules).
+std::vector<uint8_t> utf8_to_utf16le_lower(std::string_view text);
+
 }  // namespace lexbuild::platform
