@@ -8,6 +8,7 @@
 
 #include "compiler/byte_order.h"
 #include "support/database_reader.h"
+#include "support/round_trip.h"
 #include "support/test_support.h"
 #include "support/word_lists.h"
 
@@ -66,6 +67,7 @@ TEST_F(BuildEndToEnd, OneEntryGivesSixRecordsAndTheProgressOfEveryStage) {
   EXPECT_EQ(to_hex(Bytes(records[5].begin() + 110, records[5].end())),
             "7F 01 07 61 6E 69 6D 61 6C 01 00 00");
   EXPECT_EQ(dict.entries, (std::vector<DecodedEntry>{{"cat", "animal"}}));
+  EXPECT_TRUE(round_trips(dir.file("none.pdb"), {{"cat", "animal"}}));
 
   EXPECT_EQ(list_folder(work.path()), (std::vector<std::string>{"_filter.txt", "_tableDebug.txt"}));
   EXPECT_EQ(list_folder(dir.path()), (std::vector<std::string>{"none.pdb", "words.tab"}));
@@ -86,6 +88,7 @@ TEST_F(BuildEndToEnd, AShuffledListDecodesBackToTheSortedEntries) {
     ASSERT_EQ(dict.entries[i], list.expected[i]) << "entry " << i;
   }
   EXPECT_GT(dict.trans_records, 1u);
+  EXPECT_TRUE(round_trips(dir.file("MyDict.pdb"), list.expected));
   EXPECT_EQ(read_text(dir.file("words.tab")), list.shuffled) << "the source is only read";
   EXPECT_EQ(list_folder(work.path()), (std::vector<std::string>{"_filter.txt", "_tableDebug.txt"}));
 }
@@ -120,6 +123,7 @@ TEST_F(BuildEndToEnd, AConversionToUtf16StoresUnits) {
   ASSERT_EQ(r.status, 0) << r.out;
   const DecodedDictionary dict = read_dictionary(read_bytes(dir.file("none.pdb")));
   EXPECT_EQ(dict.entries, widened({{"cat", "animal"}}));
+  EXPECT_TRUE(round_trips(dir.file("none.pdb"), widened({{"cat", "animal"}}), /*unicode=*/true));
   EXPECT_EQ(get_be32(dict.pdb.records[0].data() + 34), 1u);
 }
 

@@ -1,6 +1,7 @@
 // The CSV chain as the user meets it: the built program run on a CSV source.
 #include <gtest/gtest.h>
 
+#include "support/round_trip.h"
 #include "support/test_support.h"
 
 namespace lexbuild::testing {
@@ -29,6 +30,8 @@ TEST_F(CsvEndToEnd, WithoutArgumentsNoneCsvIsSortedAndCompiledIntoNonePdb) {
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(exists(dir_.file("none.pdb")));
   EXPECT_EQ(compiled_list(), "ant\t\r\ncat\tanimal\\npet\r\ndog\ta \"big\" animal\r\n");
+  EXPECT_TRUE(round_trips_lines(dir_.file("none.pdb"),
+                                {"ant\t", "cat\tanimal \\npet", "dog\ta \"big\" animal"}));
   // "Analyzing...", the empty line echoed for the blank source line, "Sorting...".
   EXPECT_NE(r.out.find("Analyzing...\n\nSorting...\nParsing...\n"), std::string::npos) << r.out;
   // Nothing of the intake is left: no stage file, no directive file.

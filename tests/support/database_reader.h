@@ -1,8 +1,7 @@
-// Reads a built dictionary database back into its entries, checking every
-// cross-reference on the way: the header record's CRC and record numbers,
-// the index records against the chunk records' headers, the chunk
-// descriptors, and each chunk's entries against its descriptor. For round
-// trips in tests: decode a build and compare it with the expected entries.
+// Reads a built dictionary database back into its entries through the
+// inspector's reader, after checking every rule that `lexdump verify` checks.
+// For round trips in tests: decode a build and compare it with the expected
+// entries.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +30,7 @@ struct DecodedDictionary {
   size_t trans_chunks = 0;
 };
 
-/// Decodes `image`; throws std::runtime_error naming the first inconsistency.
+/// Decodes `image`; throws std::runtime_error naming the first broken rule.
 DecodedDictionary read_dictionary(const std::vector<uint8_t>& image);
 
 }  // namespace lexbuild::testing
