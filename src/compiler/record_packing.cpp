@@ -50,6 +50,7 @@ void write_packed_file(BuildContext& context, const std::string& name,
   }
   file.write(bytes);
   if (!file.close()) {
+    platform::remove_file(path);  // a partial record is of no use
     context.log.write_log("Error: write to file failed, line %d\n", write_line);
     report_fatal("could not write the record file %s: %s; check the space in the work folder\n",
                  path.c_str(), platform::error_text(file.error_code()).c_str());

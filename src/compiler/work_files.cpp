@@ -38,6 +38,7 @@ void write_work_file(const Settings& settings, std::string_view name,
   const std::string path = settings.work_path(std::string(name));
   int error = 0;
   if (!platform::write_file(path, bytes, &error)) {
+    platform::remove_file(path);  // a partial record is of no use
     report_fatal("could not write the work file '%s': %s; check the work folder\n", path.c_str(),
                  platform::error_text(error).c_str());
   }
