@@ -6,6 +6,7 @@
 #include "compiler/compile.h"
 #include "driver/report.h"
 #include "driver/timing.h"
+#include "driver/work_folder_lock.h"
 #include "intake/intake.h"
 #include "main/options.h"
 #include "main/output_guard.h"
@@ -65,6 +66,9 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
     report_fatal("work folder %s does not exist; set TEMP to an existing folder\n",
                  settings.work_folder.c_str());
   }
+  // Taken before the source is first opened: a source that is slow to read
+  // must not let a second build into the folder meanwhile.
+  const WorkFolderLock lock(settings);
 
   detect_source_format(settings);
   derive_outfile(settings);
