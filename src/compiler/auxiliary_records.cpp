@@ -81,8 +81,8 @@ std::optional<std::vector<uint8_t>> record_from(const SideFile& file, RecordForm
   return bytes;
 }
 
-void write_optional_record(BuildContext& context, const SideFile& source, const char* record_file,
-                           RecordForm form, bool& flag) {
+void write_optional_record(const BuildContext& context, const SideFile& source,
+                           const char* record_file, RecordForm form, bool& flag) {
   const auto record = record_from(source, form);
   if (!record) return;
   write_work_file(context.settings, record_file, *record);
@@ -109,28 +109,28 @@ void check_named_side_files(const Settings& settings) {
   }
 }
 
-void write_about_record(BuildContext& context, PresenceFlags& present) {
+void write_about_record(const BuildContext& context, PresenceFlags& present) {
   write_optional_record(context, about_file(context.settings), kAboutRecordFile, RecordForm::kText,
                         present.has_about);
 }
 
-void write_abbr_record(BuildContext& context, PresenceFlags& present) {
+void write_abbr_record(const BuildContext& context, PresenceFlags& present) {
   write_optional_record(context, abbr_file(context.settings), kAbbrRecordFile, RecordForm::kText,
                         present.has_abbr);
 }
 
-void copy_font_words_record(BuildContext& context, PresenceFlags& present) {
+void copy_font_words_record(const BuildContext& context, PresenceFlags& present) {
   const std::string path = context.settings.work_path(kFontWordsSourceFile);
   write_optional_record(context, SideFile{path, nullptr, "word-list font"}, kFontWordsRecordFile,
                         RecordForm::kCopy, present.has_font_words);
 }
 
-void copy_font_trans_record(BuildContext& context, PresenceFlags& present) {
+void copy_font_trans_record(const BuildContext& context, PresenceFlags& present) {
   write_optional_record(context, font_trans_file(context.settings), kFontTransRecordFile,
                         RecordForm::kCopy, present.has_font_trans);
 }
 
-void copy_kbd_record(BuildContext& context, PresenceFlags& present) {
+void copy_kbd_record(const BuildContext& context, PresenceFlags& present) {
   write_optional_record(context, kbd_file(context.settings), kKbdRecordFile, RecordForm::kCopy,
                         present.has_kbd);
 }

@@ -32,14 +32,14 @@ void check_named_side_files(const Settings& settings);
 // record (65,535 bytes at most, the zero byte of a text included).
 
 /// settings.aboutfile into "rec_about.bin".
-void write_about_record(BuildContext& context, PresenceFlags& present);
+void write_about_record(const BuildContext& context, PresenceFlags& present);
 /// settings.abbrfile into "rec_abbr.bin".
-void write_abbr_record(BuildContext& context, PresenceFlags& present);
+void write_abbr_record(const BuildContext& context, PresenceFlags& present);
 /// "_fntWords.txt" of the work folder copied into "rec_fntWords.bin".
-void copy_font_words_record(BuildContext& context, PresenceFlags& present);
+void copy_font_words_record(const BuildContext& context, PresenceFlags& present);
 /// settings.fontfile copied into "rec_fntTrans.bin".
-void copy_font_trans_record(BuildContext& context, PresenceFlags& present);
+void copy_font_trans_record(const BuildContext& context, PresenceFlags& present);
 /// settings.kbdfile copied into "rec_kbd.bin".
-void copy_kbd_record(BuildContext& context, PresenceFlags& present);
+void copy_kbd_record(const BuildContext& context, PresenceFlags& present);
 
 }  // namespace lexbuild

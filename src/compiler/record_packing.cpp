@@ -92,6 +92,7 @@ uint32_t pack_records(BuildContext& context, WordTable& table, ChunkKind kind,
           kind_name(kind).data(), packer.next_entry(), settings.work_folder.c_str(),
           packer.next_entry() + 1, entry_count);
     }
+    // cppcheck-suppress derefInvalidIteratorRedundantCheck ; report_fatal above does not return
     const ChunkFile& chunk = found->second;
     const std::string path = settings.work_path(chunk.name);
     int error = 0;

@@ -1,5 +1,7 @@
 #include "compiler/work_files.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "driver/report.h"
@@ -45,13 +47,9 @@ void write_work_file(const Settings& settings, std::string_view name,
 }
 
 bool is_compiler_work_file(std::string_view name) {
-  for (const std::string_view fixed : kFixedNames) {
-    if (name == fixed) return true;
-  }
-  for (const std::string_view shape : kNumberedShapes) {
-    if (has_shape(name, shape)) return true;
-  }
-  return false;
+  return std::ranges::find(kFixedNames, name) != std::end(kFixedNames) ||
+         std::ranges::any_of(kNumberedShapes,
+                             [name](std::string_view shape) { return has_shape(name, shape); });
 }
 
 void remove_stale_work_files(const Settings& settings, Log& log) {

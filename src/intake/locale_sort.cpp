@@ -112,7 +112,7 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
   return std::move(lines.entries);
 }
 
-void sort_list(BuildContext& context, const std::string& path, const SourceLocale& locale) {
+void sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale) {
   const ListEncoding encoding =
       context.settings.unicode ? ListEncoding::k16Bit : ListEncoding::k8Bit;
   std::vector<uint8_t> data;

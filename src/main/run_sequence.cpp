@@ -68,6 +68,7 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
   }
   // Taken before the source is first opened: a source that is slow to read
   // must not let a second build into the folder meanwhile.
+  // cppcheck-suppress unreadVariable ; held for its lifetime
   const WorkFolderLock lock(settings);
 
   detect_source_format(settings);

@@ -314,7 +314,10 @@ std::string folder_of(const std::string& path) {
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   // Greedy match with backtracking to the last '*'.
-  size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+  size_t p = 0;  // in the pattern
+  size_t n = 0;  // in the name
+  size_t star = std::string_view::npos;
+  size_t mark = 0;  // where the name stood when the last '*' was met
   while (n < name.size()) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
