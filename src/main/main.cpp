@@ -7,6 +7,7 @@
 
 #include "driver/report.h"
 #include "main/run_sequence.h"
+#include "platform/interrupt_cleanup.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ int print_failure(const lexbuild::StdoutConsole& console, std::FILE* stream,
 }  // namespace
 
 int main(int argc, char** argv) {
+  lexbuild::platform::install_interrupt_cleanup();
   lexbuild::StdoutConsole console;
   try {
     const std::vector<std::string> args(argv, argv + argc);

@@ -80,7 +80,10 @@ OutputGuard::OutputGuard(const Settings& settings, const std::vector<std::string
     : path_(settings.outfile) {
   check_writable(settings, args);
   existed_ = platform::file_exists(path_);
-  if (!existed_) return;
+  if (!existed_) {
+    on_signal_.emplace(path_);
+    return;
+  }
 
   const std::string kept = kept_name(path_);
   platform::remove_file(kept);  // left by a killed run of the same process id
@@ -97,6 +100,7 @@ OutputGuard::OutputGuard(const Settings& settings, const std::vector<std::string
     }
   }
   kept_ = kept;
+  on_signal_.emplace(kept_, path_);
 }
 
 OutputGuard::~OutputGuard() {
@@ -111,6 +115,7 @@ OutputGuard::~OutputGuard() {
 }
 
 void OutputGuard::commit() {
+  on_signal_.reset();
   if (!kept_.empty()) platform::remove_file(kept_);
   committed_ = true;
 }

@@ -5,10 +5,12 @@
 // database is written, and may still fail) and is put back otherwise.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "driver/settings.h"
+#include "platform/interrupt_cleanup.h"
 
 namespace lexbuild {
 
@@ -22,7 +24,8 @@ class OutputGuard {
   /// database aside.
   OutputGuard(const Settings& settings, const std::vector<std::string>& args);
   /// Unless committed: puts the kept database back, or removes a database
-  /// this run wrote where there was none.
+  /// this run wrote where there was none; a signal that ends the run does
+  /// the same.
   ~OutputGuard();
   OutputGuard(const OutputGuard&) = delete;
   OutputGuard& operator=(const OutputGuard&) = delete;
@@ -38,6 +41,8 @@ class OutputGuard {
   std::string kept_;
   bool existed_ = false;
   bool committed_ = false;
+  // The same when a signal (Ctrl-C) ends the run.
+  std::optional<platform::InterruptCleanup> on_signal_;
 };
 
 }  // namespace lexbuild

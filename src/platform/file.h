@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/interrupt_cleanup.h"
+
 namespace lexbuild::platform {
 
 /// Separator between a folder and a file name.
@@ -146,6 +148,7 @@ class OutputFile {
 /// Writes a new version of a file under a temporary name beside it and
 /// renames it over the old one on commit(), so that a failure never leaves
 /// a half-written file and the previous version survives until the end.
+/// A signal that ends the process meanwhile takes the temporary file along.
 class ReplacingOutput {
  public:
   ReplacingOutput() = default;
@@ -167,6 +170,7 @@ class ReplacingOutput {
   std::string temp_path_;
   bool committed_ = false;
   int error_code_ = 0;
+  std::optional<InterruptCleanup> cleanup_;
 };
 
 /// Reads a whole file. False (with *error_code) when it cannot be opened or read.

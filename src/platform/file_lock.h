@@ -3,7 +3,10 @@
 // that crashed never leaves a lock that blocks the next one.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "platform/interrupt_cleanup.h"
 
 namespace lexbuild::platform {
 
@@ -32,6 +35,7 @@ class FileLock {
   int fd_ = -1;
   std::string path_;
   int error_code_ = 0;
+  std::optional<InterruptCleanup> cleanup_;  // the file goes with a signal too
 };
 
 }  // namespace lexbuild::platform

@@ -47,6 +47,7 @@ FileLock::Result FileLock::lock(const std::string& path) {
     if (still_named(fd, path)) {
       fd_ = fd;
       path_ = path;
+      cleanup_.emplace(path_);
       return Result::kLocked;
     }
     ::close(fd);  // the holder deleted it meanwhile: try the new file
@@ -60,6 +61,7 @@ void FileLock::unlock() {
   ::unlink(path_.c_str());
   ::close(fd_);
   fd_ = -1;
+  cleanup_.reset();
 }
 
 }  // namespace lexbuild::platform

@@ -201,6 +201,7 @@ bool ReplacingOutput::create(const std::string& path) {
     temp_path_.clear();
     return false;
   }
+  cleanup_.emplace(temp_path_);
   return true;
 }
 
@@ -214,6 +215,7 @@ bool ReplacingOutput::commit() {
     return false;
   }
   committed_ = true;
+  cleanup_.reset();
   return true;
 }
 

@@ -2,102 +2,29 @@
 // share a work folder must not mix their files, so the second is refused
 // while the first runs; builds with work folders of their own run side by
 // side, even when they share the folder of their stage files.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <csignal>
-#include <thread>
+#include <memory>
 
+#include "support/held_build.h"
 #include "support/test_support.h"
 #include "support/word_lists.h"
 
 namespace lexbuild::testing {
 namespace {
 
-using std::chrono::steady_clock;
-
-constexpr auto kPatience = std::chrono::seconds(30);
-
 std::vector<uint8_t> without_dates(std::vector<uint8_t> database) {
   std::fill_n(database.begin() + 36, 8, 0);  // creation and modification date
   return database;
 }
-
-// The source of a build, handed over through a named pipe: the build waits
-// for every byte, so the test decides when it may go on. The test keeps a
-// reading end of its own open, so that what it writes waits in the pipe
-// whether or not the build has opened it yet.
-class PipedSource {
- public:
-  explicit PipedSource(const std::string& path) {
-    if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-    reader_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    writer_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  }
-  ~PipedSource() {
-    close_writer();
-    if (reader_ >= 0) ::close(reader_);
-  }
-
-  // Writes `text` and waits until the build has read all of it.
-  bool feed(std::string_view text) {
-    if (::write(writer_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-      return false;
-    }
-    const auto deadline = steady_clock::now() + kPatience;
-    for (;;) {
-      int waiting = 0;
-      if (::ioctl(reader_, FIONREAD, &waiting) != 0) return false;
-      if (waiting == 0) return true;
-      if (steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-
-  // The build sees the end of its source.
-  void close_writer() {
-    if (writer_ >= 0) ::close(writer_);
-    writer_ = -1;
-  }
-
- private:
-  int reader_ = -1;
-  int writer_ = -1;
-};
-
-// A build that started reading its source from a pipe: it holds the work
-// folder of `dir` until the test hands it the rest.
-struct HeldBuild {
-  HeldBuild(const TempDir& dir, const std::string& id)
-      : source(dir.file("held.tab")),
-        program(start_lexbuild(dir, {"--infile=held.tab", "--id=" + id})) {}
-
-  // Lets the format detection read the first word and its TAB. The work
-  // folder is taken before the source is first opened, so once that is
-  // read the build holds it; the build then waits in its next reading.
-  bool hold() { return source.feed("cat\t"); }
-
-  // The whole list for the splitter, then the end of the source.
-  bool release(std::string_view list) {
-    const bool fed = source.feed(list);
-    source.close_writer();
-    return fed;
-  }
-
-  PipedSource source;
-  RunningProgram program;
-};
 
 TEST(ConcurrentBuilds, ASecondBuildInTheSameWorkFolderIsRefused) {
   TempDir dir;
   const std::string list = "cat\tanimal\r\ndog\tanimal\r\nowl\tbird\r\n";
   write_text(dir.file("other.tab"), list);
 
-  HeldBuild first(dir, "First");
+  HeldBuild first(dir, {"--id=First"});
   ASSERT_TRUE(first.hold()) << "the first build did not start reading";
 
   const ProgramResult second = run_lexbuild(dir, {"--infile=other.tab", "--id=Second"});
@@ -131,7 +58,7 @@ TEST(ConcurrentBuilds, AKilledBuildDoesNotLockTheFolderForever) {
   TempDir dir;
   write_text(dir.file("words.tab"), "cat\tanimal\r\n");
   {
-    HeldBuild first(dir, "First");
+    HeldBuild first(dir, {"--id=First"});
     ASSERT_TRUE(first.hold());
     first.program.kill(SIGKILL);
     EXPECT_EQ(first.program.wait().status, 128 + SIGKILL);

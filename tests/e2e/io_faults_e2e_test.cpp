@@ -6,9 +6,11 @@
 // beside it. The build after the fault must then give the whole database.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 
+#include "support/held_build.h"
 #include "support/test_support.h"
 
 namespace lexbuild::testing {
@@ -231,6 +233,28 @@ TEST_F(IoFaults, AWorkFolderThatFillsUp) {
             std::string::npos)
       << r.out;
   expect_next_build_whole();
+}
+
+TEST_F(IoFaults, ABuildEndedByASignalTidiesUp) {
+  // Ctrl-C, a terminal that closes, kill: the earlier database is there
+  // again, and neither its kept copy nor the lock file stays behind.
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    std::filesystem::remove(dir_.file("held.tab"));
+    {
+      HeldBuild build(dir_, {"--id=One"});
+      ASSERT_TRUE(build.hold());
+      EXPECT_EQ(list_folder(dir_.path()).front(),
+                ".One.pdb.keep" + std::to_string(build.program.pid()))
+          << "the earlier database is kept aside while the build runs";
+      build.program.kill(signal_number);
+      EXPECT_EQ(build.program.wait().status, 128 + signal_number);
+    }
+    EXPECT_EQ(read_bytes(dir_.file("One.pdb")), earlier_) << strsignal(signal_number);
+    for (const std::string& name : list_folder(dir_.path())) {
+      EXPECT_FALSE(name.starts_with(".") || name == "lexbuild.lock")
+          << name << " was left behind after " << strsignal(signal_number);
+    }
+  }
 }
 
 }  // namespace

@@ -149,11 +149,10 @@ Unprivileged unprivileged_user() {
 // In the child before exec: only async-signal-safe calls.
 [[noreturn]] void setup_failed(const char* what) {
   const int error = errno;
-  ::write(2, what, std::strlen(what));
   const char* reason = std::strerror(error);
-  ::write(2, ": ", 2);
-  ::write(2, reason, std::strlen(reason));
-  ::write(2, "\n", 1);
+  for (const char* part : {what, ": ", reason, "\n"}) {
+    if (::write(2, part, std::strlen(part)) < 0) break;  // nowhere left to tell
+  }
   ::_exit(kChildSetupFailed);
 }
 

@@ -92,6 +92,8 @@ class RunningProgram {
   ProgramResult wait();
   /// Sends `signal` to the program.
   void kill(int signal);
+  /// The program's process id, until wait() has collected it.
+  int pid() const { return pid_; }
 
  private:
   int pid_ = -1;
