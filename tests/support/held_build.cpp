@@ -22,6 +22,15 @@ PipedSource::~PipedSource() {
   if (reader_ >= 0) ::close(reader_);
 }
 
+bool wait_for_file(const std::string& path) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!exists(path)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 bool PipedSource::feed(std::string_view text) {
   if (::write(writer_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
     return false;

@@ -30,14 +30,17 @@ class PipedSource {
   int writer_ = -1;
 };
 
+/// Waits (30 s at most) until `path` exists.
+bool wait_for_file(const std::string& path);
+
 /// lexbuild started in `dir` on the source "held.tab", a pipe.
 struct HeldBuild {
   HeldBuild(const TempDir& dir, const std::vector<std::string>& args, RunOptions options = {});
 
   /// Lets the format detection read the first word and its TAB. The work
-  /// folder is taken and the output checked before the source is first
-  /// opened, so once that is read the build holds the folder; it then waits
-  /// in its next reading, the splitter's.
+  /// folder is taken before the source is first opened, so once that is
+  /// read the build holds the folder; it goes on to wait in its next
+  /// reading, the splitter's.
   bool hold() { return source.feed("cat\t"); }
 
   /// The whole list for the splitter, then the end of the source.

@@ -206,6 +206,14 @@ RunningProgram start_program(const std::string& binary, const std::vector<std::s
     ::close(err_pipe[1]);
     const int null_in = ::open("/dev/null", O_RDONLY);
     if (null_in >= 0) ::dup2(null_in, 0);
+    // The program meets signals as from a terminal, whatever the test runner
+    // ignores or blocks (nohup, say).
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+      ::signal(signal_number, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (options.small_folder) {
       // A private mount namespace: the mount goes with the child and is
       // never seen by the rest of the system.
