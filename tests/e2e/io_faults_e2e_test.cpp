@@ -258,5 +258,20 @@ TEST_F(IoFaults, ABuildEndedByASignalTidiesUp) {
   }
 }
 
+TEST_F(IoFaults, ADumpThatCannotBeWrittenWholeFails) {
+  // lexdump's output is what the user asked for: cut short by a full disk
+  // behind a redirection, it must not pass for the whole.
+  const std::string dump = std::string(LEXDUMP_BINARY) + " entries One.pdb";
+  RunOptions options;
+  options.cwd = dir_.path();
+  ProgramResult r = run_program("/bin/sh", {"-c", "exec " + dump + " > /dev/full"}, options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "lexdump: cannot write the output: No space left on device\n");
+
+  r = run_program("/bin/sh", {"-c", "exec " + dump + " > dump.txt"}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_text(dir_.file("dump.txt")), "cat\tanimal\ndog\tanimal\n");
+}
+
 }  // namespace
 }  // namespace lexbuild::testing
