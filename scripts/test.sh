@@ -9,3 +9,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+# --- static analysis: clang-tidy and cppcheck over src/ (scripts/static-checks.sh) ---
+./scripts/static-checks.sh build
+# --- end of static analysis ---

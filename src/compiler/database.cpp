@@ -9,6 +9,7 @@
 #include "driver/report.h"
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/file_access.h"
 #include "platform/memory.h"
 
 namespace lexbuild {
@@ -115,6 +116,8 @@ void DatabaseAssembly::write_database(const std::string& path, std::string_view 
     report_fatal("could not create the database '%s': %s\n", path.c_str(),
                  platform::error_text(output.error_code()).c_str());
   }
+  // A rebuilt database keeps the permissions the user gave the earlier one.
+  if (platform::file_exists(path)) platform::copy_file_mode(path, output.temp_path());
   output.file().write(header.data(), header.size());
   output.file().write(list);
   context_.console.print("\nData size to be written %d byte\n", static_cast<int>(data_.size()));

@@ -93,7 +93,8 @@ void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& tra
   while (pos < data.size()) {
     ++line_number_;
     const size_t start = pos;
-    const size_t end = std::find(data.begin() + start, data.end(), kCr) - data.begin();
+    const std::span<const uint8_t> rest = data.subspan(start);
+    const size_t end = start + static_cast<size_t>(std::ranges::find(rest, kCr) - rest.begin());
     // A CR ends the line, with the LF after it if there is one; a bare LF does not.
     pos = end;
     if (pos < data.size()) {
@@ -105,7 +106,8 @@ void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& tra
       entry_fatal<uint8_t>(data.subspan(start, end - start),
                            "the line is longer than 8191 bytes; shorten the entry");
     }
-    line.assign(data.begin() + start, data.begin() + end);
+    const std::span<const uint8_t> text = data.subspan(start, end - start);
+    line.assign(text.begin(), text.end());
     handle_line<uint8_t>(line, trace);
   }
 }

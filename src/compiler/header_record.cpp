@@ -44,7 +44,7 @@ std::array<uint8_t, format::kHeaderRecordSize> header_record_bytes(const Compile
   return record;
 }
 
-void write_header_record(BuildContext& context, const CompilerState& state) {
+void write_header_record(const BuildContext& context, const CompilerState& state) {
   const auto record =
       header_record_bytes(state, context.settings.unicode, context.settings.largefont);
   write_work_file(context.settings, kHeaderRecordFile, record);

@@ -31,6 +31,6 @@ std::array<uint8_t, format::kHeaderRecordSize> header_record_bytes(const Compile
                                                                    int unicode, int largefont);
 
 /// Writes "rec_0.bin" to the work folder. Fatal when it cannot.
-void write_header_record(BuildContext& context, const CompilerState& state);
+void write_header_record(const BuildContext& context, const CompilerState& state);
 
 }  // namespace lexbuild

@@ -47,7 +47,7 @@ void ordered_parallel(size_t count, size_t workers, size_t window, Produce&& pro
   bool stop = false;
   std::exception_ptr failure;
 
-  auto fail = [&](std::exception_ptr error) {
+  auto fail = [&](const std::exception_ptr& error) {
     {
       std::lock_guard lock(mutex);
       if (!failure) failure = error;

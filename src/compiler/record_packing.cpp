@@ -50,6 +50,7 @@ void write_packed_file(BuildContext& context, const std::string& name,
   }
   file.write(bytes);
   if (!file.close()) {
+    platform::remove_file(path);  // a partial record is of no use
     context.log.write_log("Error: write to file failed, line %d\n", write_line);
     report_fatal("could not write the record file %s: %s; check the space in the work folder\n",
                  path.c_str(), platform::error_text(file.error_code()).c_str());
@@ -91,6 +92,7 @@ uint32_t pack_records(BuildContext& context, WordTable& table, ChunkKind kind,
           kind_name(kind).data(), packer.next_entry(), settings.work_folder.c_str(),
           packer.next_entry() + 1, entry_count);
     }
+    // cppcheck-suppress derefInvalidIteratorRedundantCheck ; report_fatal above does not return
     const ChunkFile& chunk = found->second;
     const std::string path = settings.work_path(chunk.name);
     int error = 0;

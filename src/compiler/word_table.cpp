@@ -88,7 +88,7 @@ class TableBuilder {
     return node;
   }
 
-  void count_entry(PrefixNode& node) {
+  static void count_entry(PrefixNode& node) {
     if (node.num == kMaxNodeEntries) {
       report_fatal(
           "more than %u entries from entry %u on begin alike, the most a word table node can "

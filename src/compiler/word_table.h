@@ -97,6 +97,6 @@ std::vector<uint8_t> table_record_bytes(const WordTable& table);
 void write_table_dump(BuildContext& context, const WordTable& table);
 
 /// Writes "rec_tab.bin" to the work folder. Fatal when it cannot.
-void write_table_record(BuildContext& context, const WordTable& table);
+void write_table_record(const BuildContext& context, const WordTable& table);
 
 }  // namespace lexbuild

@@ -96,7 +96,7 @@ void write_table_dump(BuildContext& context, const WordTable& table) {
   }
 }
 
-void write_table_record(BuildContext& context, const WordTable& table) {
+void write_table_record(const BuildContext& context, const WordTable& table) {
   write_work_file(context.settings, kTableRecordFile, table_record_bytes(table));
 }
 

@@ -1,5 +1,7 @@
 #include "compiler/work_files.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "driver/report.h"
@@ -38,19 +40,16 @@ void write_work_file(const Settings& settings, std::string_view name,
   const std::string path = settings.work_path(std::string(name));
   int error = 0;
   if (!platform::write_file(path, bytes, &error)) {
+    platform::remove_file(path);  // a partial record is of no use
     report_fatal("could not write the work file '%s': %s; check the work folder\n", path.c_str(),
                  platform::error_text(error).c_str());
   }
 }
 
 bool is_compiler_work_file(std::string_view name) {
-  for (const std::string_view fixed : kFixedNames) {
-    if (name == fixed) return true;
-  }
-  for (const std::string_view shape : kNumberedShapes) {
-    if (has_shape(name, shape)) return true;
-  }
-  return false;
+  return std::ranges::find(kFixedNames, name) != std::end(kFixedNames) ||
+         std::ranges::any_of(kNumberedShapes,
+                             [name](std::string_view shape) { return has_shape(name, shape); });
 }
 
 void remove_stale_work_files(const Settings& settings, Log& log) {

@@ -30,6 +30,7 @@ void Console::print(const char* format, ...) {
 
 void StdoutConsole::write(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
+  if (!text.empty()) mid_line_ = text.back() != '\n';
 }
 
 }  // namespace lexbuild

@@ -19,6 +19,12 @@ class Console {
 class StdoutConsole final : public Console {
  public:
   void write(std::string_view text) override;
+  /// Whether the last text written left a line open (a progress line that
+  /// overwrites itself, say), so that a message must start a new one.
+  bool mid_line() const { return mid_line_; }
+
+ private:
+  bool mid_line_ = false;
 };
 
 /// Collects everything written, for tests.

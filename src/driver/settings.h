@@ -35,6 +35,10 @@ struct Settings {
   bool abbrfile_given = false;
   bool aboutfile_given = false;
   bool largefont_given = false;
+  // Set when --fontfile= (or --font_textlr=) and --kbdfile= were given: a
+  // file the user named must exist, while a default one may be missing.
+  bool fontfile_given = false;
+  bool kbdfile_given = false;
 
   /// Folder of every intermediate file.
   std::string work_folder;

@@ -3,6 +3,7 @@
 #include "driver/report.h"
 #include "intake/csv_header.h"
 #include "intake/csv_scanner.h"
+#include "intake/current_list.h"
 #include "platform/file.h"
 
 namespace lexbuild {
@@ -20,15 +21,13 @@ constexpr size_t kFlushSize = 1 << 16;
 
 std::string csv_out(BuildContext& context) {
   Settings& settings = context.settings;
-  const std::string stage = context.temp_names.next("csv_out");
   read_header_directives(context);
 
-  platform::OutputFile out;
-  if (!out.create(stage, platform::FileMode::kText)) cannot_open(stage);
+  StageFile stage(context, "csv_out", platform::FileMode::kText);
+  platform::OutputFile& out = stage.out();
   platform::InputFile in;
   if (!in.open(settings.infile)) {
-    out.close();
-    platform::remove_file(stage);
+    stage.discard();
     cannot_open(settings.infile);
   }
 
@@ -52,12 +51,9 @@ std::string csv_out(BuildContext& context) {
     throw;
   }
   out.write(lines);
-  if (!out.close()) {
-    report_fatal("could not write %s file: %s\n", stage.c_str(),
-                 platform::error_text(out.error_code()).c_str());
-  }
-  settings.infile = stage;
-  return stage;
+  stage.close();
+  settings.infile = stage.path();
+  return stage.path();
 }
 
 }  // namespace lexbuild

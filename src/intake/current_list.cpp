@@ -1,5 +1,7 @@
 #include "intake/current_list.h"
 
+#include <cerrno>
+
 #include "driver/report.h"
 
 namespace lexbuild {
@@ -15,18 +17,25 @@ void CurrentList::remove() {
   if (is_stage_file_) platform::remove_file(path_);
 }
 
-StageFile::StageFile(BuildContext& context, std::string_view prefix)
-    : path_(context.temp_names.next(prefix)) {
-  if (!file_.create(path_)) {
-    report_fatal("could not create file %s: %s\n", path_.c_str(),
-                 platform::error_text(file_.error_code()).c_str());
+StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::FileMode mode) {
+  for (;;) {
+    path_ = context.temp_names.next(prefix);
+    if (file_.create_new(path_, mode)) return;
+    if (file_.error_code() != EEXIST) break;
   }
+  report_fatal(
+      "could not create file %s: %s; set TMP to a folder with room that you can write "
+      "to\n",
+      path_.c_str(), platform::error_text(file_.error_code()).c_str());
 }
 
 void StageFile::close() {
   if (!file_.close()) {
-    report_fatal("could not write file %s: %s\n", path_.c_str(),
-                 platform::error_text(file_.error_code()).c_str());
+    platform::remove_file(path_);
+    report_fatal(
+        "could not write file %s: %s; make room in that folder, or set TMP to another "
+        "one\n",
+        path_.c_str(), platform::error_text(file_.error_code()).c_str());
   }
 }
 

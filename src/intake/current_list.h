@@ -37,11 +37,14 @@ class CurrentList {
 };
 
 /// A stage file being written: its name is formed from a prefix and the first
-/// free number in the temporary folder, and it is created at once.
+/// free number in the temporary folder, and it is created at once. A name
+/// that another process took meanwhile is passed over, so that builds
+/// sharing the temporary folder never write into one file.
 class StageFile {
  public:
   /// Fatal when the file cannot be created.
-  StageFile(BuildContext& context, std::string_view prefix);
+  StageFile(BuildContext& context, std::string_view prefix,
+            platform::FileMode mode = platform::FileMode::kBinary);
   StageFile(const StageFile&) = delete;
   StageFile& operator=(const StageFile&) = delete;
 
@@ -49,6 +52,7 @@ class StageFile {
   platform::OutputFile& out() { return file_; }
 
   /// Closes the file; fatal, naming it, when any write failed (a full disk).
+  /// The incomplete file is deleted then: it would only take up room.
   void close();
   /// Closes and deletes the file, for a stage that gives up.
   void discard();

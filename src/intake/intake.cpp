@@ -9,19 +9,41 @@
 
 namespace lexbuild {
 
+namespace {
+
+// The directive files go whether or not the first line wrote them; files the
+// user named are left alone. They go when the build fails as well: left in
+// the work folder, they would become the about and abbreviations records of
+// the next build, whatever dictionary that is.
+class DirectiveFiles {
+ public:
+  explicit DirectiveFiles(const Settings& settings) : settings_(settings) {}
+  ~DirectiveFiles() { remove(); }
+  DirectiveFiles(const DirectiveFiles&) = delete;
+  DirectiveFiles& operator=(const DirectiveFiles&) = delete;
+
+  void remove() {
+    if (!settings_.abbrfile_given) platform::remove_file(settings_.abbrfile);
+    if (!settings_.aboutfile_given) platform::remove_file(settings_.aboutfile);
+  }
+
+ private:
+  const Settings& settings_;
+};
+
+}  // namespace
+
 int csv_intake(BuildContext& context) {
   Settings& settings = context.settings;
   CurrentList list(settings);
   context.console.print("%s\n", "Analyzing...");
   const SourceLocale locale = select_source_locale(context);
+  DirectiveFiles directive_files(settings);
   list.replace(csv_out(context));
   csv_cut_out(context, list, /*keep_copy=*/false);
   convert_and_sort(context, list, locale);
   compile_dictionary(context);
-  // The directive files go whether or not the first line wrote them; files
-  // the user named are left alone.
-  if (!settings.abbrfile_given) platform::remove_file(settings.abbrfile);
-  if (!settings.aboutfile_given) platform::remove_file(settings.aboutfile);
+  directive_files.remove();
   list.remove();
   return 0;
 }

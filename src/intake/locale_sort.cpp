@@ -112,7 +112,7 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
   return std::move(lines.entries);
 }
 
-void sort_list(BuildContext& context, const std::string& path, const SourceLocale& locale) {
+void sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale) {
   const ListEncoding encoding =
       context.settings.unicode ? ListEncoding::k16Bit : ListEncoding::k8Bit;
   std::vector<uint8_t> data;
@@ -126,8 +126,10 @@ void sort_list(BuildContext& context, const std::string& path, const SourceLocal
   // complete, so that a failed write leaves the list as it was.
   platform::ReplacingOutput output;
   if (!output.create(path)) {
-    report_fatal("could not create file %s: %s\n", path.c_str(),
-                 platform::error_text(output.error_code()).c_str());
+    report_fatal(
+        "could not write the sorted list %s: %s; set TMP to a folder with room that "
+        "you can write to\n",
+        path.c_str(), platform::error_text(output.error_code()).c_str());
   }
   static constexpr uint8_t kLineEnd[2] = {0x0D, 0x0A};
   for (const ListLine& line : lines) {
@@ -135,8 +137,10 @@ void sort_list(BuildContext& context, const std::string& path, const SourceLocal
     output.file().write(kLineEnd, 2);
   }
   if (!output.commit()) {
-    report_fatal("could not write file %s: %s\n", path.c_str(),
-                 platform::error_text(output.error_code()).c_str());
+    report_fatal(
+        "could not write the sorted list %s: %s; make room in that folder, or set TMP "
+        "to another one\n",
+        path.c_str(), platform::error_text(output.error_code()).c_str());
   }
 }
 

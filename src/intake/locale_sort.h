@@ -32,6 +32,6 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
 
 /// Sorts the list at `path` in place: 8-bit with CR LF line ends, or 16-bit
 /// (settings.unicode) with the bytes 0D 0A as line ends.
-void sort_list(BuildContext& context, const std::string& path, const SourceLocale& locale);
+void sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale);
 
 }  // namespace lexbuild

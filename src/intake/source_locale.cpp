@@ -81,8 +81,8 @@ SourceLocale SourceLocale::select(const std::string& source_language) {
   const auto language = platform::find_source_language(source_language);
   if (!language) return locale;
   const auto table = platform::load_code_page(language->code_page);
-  auto collator = platform::Collator::create(language->locale_id);
-  if (!table || !collator) return locale;
+  auto language_collator = platform::Collator::create(language->locale_id);
+  if (!table || !language_collator) return locale;
 
   locale.code_page_ = language->code_page;
   for (int b = 0; b < 256; ++b) {
@@ -90,8 +90,8 @@ SourceLocale SourceLocale::select(const std::string& source_language) {
     locale.defined_[b] = table->defined[b];
   }
   locale.lower_case_ = lower_case_table(*table);
-  locale.byte_ranks_ = rank_table(*table, *collator);
-  locale.collator_ = std::move(collator);
+  locale.byte_ranks_ = rank_table(*table, *language_collator);
+  locale.collator_ = std::move(language_collator);
   return locale;
 }
 

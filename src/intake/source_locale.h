@@ -21,8 +21,8 @@ class SourceLocale {
  public:
   /// The "C" locale: bytes are their own characters, only A to Z fold.
   SourceLocale();
-  SourceLocale(SourceLocale&&) noexcept;
-  SourceLocale& operator=(SourceLocale&&) noexcept;
+  SourceLocale(SourceLocale&& other) noexcept;
+  SourceLocale& operator=(SourceLocale&& other) noexcept;
   ~SourceLocale();
 
   /// The locale of `source_language`; the "C" locale when the name is empty

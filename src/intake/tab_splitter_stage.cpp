@@ -34,11 +34,11 @@ void feed_8bit_text(platform::InputFile& file, TabSplitter<uint8_t>& splitter, s
       while (j < n && text[j] != '\n' && text[j] != '\r') ++j;
       if (j > i) splitter.put_run(std::span<const uint8_t>(text).subspan(i, j - i));
       if (j == n) break;
-      if (text[j] == '\n') {
-        splitter.line_end();
-      } else if (j + 1 == n) {
+      // A CR at the end of the block waits for the next one; a CR LF pair
+      // ends its line at the LF.
+      if (text[j] == '\r' && j + 1 == n) {
         cr_held = true;
-      } else if (text[j + 1] != '\n') {
+      } else if (text[j] == '\n' || text[j + 1] != '\n') {
         splitter.line_end();
       }
       i = j + 1;

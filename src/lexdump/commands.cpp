@@ -84,7 +84,7 @@ class TextCodec {
 };
 
 // A text with its line breaks written as the break escape.
-std::string escaped(std::string text) {
+std::string escaped(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {

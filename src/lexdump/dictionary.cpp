@@ -12,22 +12,23 @@ namespace lexbuild::dump {
 namespace fmt = lexbuild::format;
 
 std::optional<Dictionary> Dictionary::open(std::vector<uint8_t> bytes, Findings& findings) {
-  std::optional<PdbFile> pdb = parse_pdb(std::move(bytes), findings);
-  if (!pdb) return std::nullopt;
-  if (pdb->records.empty()) {
+  std::optional<PdbFile> file = parse_pdb(std::move(bytes), findings);
+  if (!file) return std::nullopt;
+  if (file->records.empty()) {
     findings.push_back({"header-record", "the database holds no records"});
     return std::nullopt;
   }
-  std::optional<HeaderRecord> header = parse_header_record(pdb->record(0));
-  if (!header) {
-    findings.push_back({"header-record", "record 0 holds " + std::to_string(pdb->record(0).size()) +
+  std::optional<HeaderRecord> record0 = parse_header_record(file->record(0));
+  if (!record0) {
+    findings.push_back({"header-record", "record 0 holds " +
+                                             std::to_string(file->record(0).size()) +
                                              " bytes, fewer than the 550 of a header record"});
     return std::nullopt;
   }
   Dictionary dictionary;
-  dictionary.pdb_ = std::move(*pdb);
-  dictionary.header_ = *header;
-  dictionary.table_ = parse_word_table(dictionary.pdb_.record(header->tab_record));
+  dictionary.pdb_ = std::move(*file);
+  dictionary.header_ = *record0;
+  dictionary.table_ = parse_word_table(dictionary.pdb_.record(record0->tab_record));
   return dictionary;
 }
 
@@ -69,15 +70,15 @@ std::vector<ChunkRef> Dictionary::chunks(Kind kind) const {
   std::vector<ChunkRef> refs;
   for (size_t i = 0; i < record_count(kind); ++i) {
     const std::span<const uint8_t> record = chunk_record(kind, i);
-    const std::optional<RecordHeader> header = parse_record_header(record);
-    if (!header) continue;
-    const size_t count = std::min<size_t>(header->chunk_count, fmt::kChunksPerRecord);
+    const std::optional<RecordHeader> record_header = parse_record_header(record);
+    if (!record_header) continue;
+    const size_t count = std::min<size_t>(record_header->chunk_count, fmt::kChunksPerRecord);
     for (size_t slot = 0; slot < count; ++slot) {
       ChunkRef ref;
       ref.kind = kind;
       ref.record = i;
       ref.slot = slot;
-      ref.descriptor = header->chunks[slot];
+      ref.descriptor = record_header->chunks[slot];
       const size_t offset = std::min<size_t>(ref.descriptor.offset, record.size());
       const size_t size = std::min<size_t>(ref.descriptor.size, record.size() - offset);
       ref.data = record.subspan(offset, size);
@@ -111,7 +112,8 @@ std::optional<std::vector<std::vector<uint8_t>>> Dictionary::split_records(
       head = 3;
     }
     if (length < head || pos + length > raw.size()) return std::nullopt;
-    std::vector<uint8_t> text(raw.begin() + pos + head, raw.begin() + pos + length);
+    const auto body = raw.subspan(pos + head, length - head);
+    std::vector<uint8_t> text(body.begin(), body.end());
     if (kind == Kind::kWords && unicode()) {
       // A UTF-16 word is its units and the low byte of a zero terminator.
       if (text.empty() || text.back() != 0 || text.size() % 2 == 0) return std::nullopt;

@@ -252,10 +252,12 @@ class Verifier {
 
   // Which chunk holds each entry, by the descriptors.
   struct Place {
+    // cppcheck-suppress unusedStructMember ; read through std::optional below
     size_t record;
+    // cppcheck-suppress unusedStructMember ; read through std::optional below
     size_t slot;
   };
-  std::optional<Place> place_of(const std::vector<ChunkRef>& chunks, uint32_t entry) const {
+  static std::optional<Place> place_of(const std::vector<ChunkRef>& chunks, uint32_t entry) {
     // Chunks stand in entry order: the last one starting at or before the entry.
     auto it = std::upper_bound(
         chunks.begin(), chunks.end(), entry,

@@ -122,11 +122,13 @@ bool parse_options(const std::vector<std::string>& args, Settings& settings, Con
       settings.abbrfile_given = true;
       settings.abbrfile = option_text_value(arg, kPathSettingCapacity);
     } else if (contains(name, "--fontfile=") || contains(name, "--font_textlr=")) {
+      settings.fontfile_given = true;
       settings.fontfile = option_text_value(arg, kPathSettingCapacity);
     } else if (contains(name, "--aboutfile=")) {
       settings.aboutfile_given = true;
       settings.aboutfile = option_text_value(arg, kPathSettingCapacity);
     } else if (contains(name, "--kbdfile=")) {
+      settings.kbdfile_given = true;
       settings.kbdfile = option_text_value(arg, kPathSettingCapacity);
     } else if (contains(name, "--debug")) {
       settings.debug = true;

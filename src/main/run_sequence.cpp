@@ -2,11 +2,14 @@
 
 #include <array>
 
+#include "compiler/auxiliary_records.h"
 #include "compiler/compile.h"
 #include "driver/report.h"
 #include "driver/timing.h"
+#include "driver/work_folder_lock.h"
 #include "intake/intake.h"
 #include "main/options.h"
+#include "main/output_guard.h"
 #include "patcher/extras.h"
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -59,18 +62,27 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
   Log log;
   if (settings.debug) log.open_log("lexbuild.log");  // the build goes on without a log
 
-  detect_source_format(settings);
-  derive_outfile(settings);
-  const int index = intake_index(settings);
-
   if (!platform::folder_exists(settings.work_folder)) {
     report_fatal("work folder %s does not exist; set TEMP to an existing folder\n",
                  settings.work_folder.c_str());
   }
+  // Taken before the source is first opened: a source that is slow to read
+  // must not let a second build into the folder meanwhile.
+  // cppcheck-suppress unreadVariable ; held for its lifetime
+  const WorkFolderLock lock(settings);
+
+  detect_source_format(settings);
+  derive_outfile(settings);
+  const int index = intake_index(settings);
+
+  // Everything the user named is checked before the work starts.
+  check_named_side_files(settings);
+  OutputGuard output(settings, args);
 
   BuildContext context(settings, console, log);
   kIntakeTable[index](context);
   apply_extras(args, settings.outfile, context);
+  output.commit();
 
   const platform::Timestamp end = platform::now();
   print_timing(console, start, end);

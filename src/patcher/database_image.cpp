@@ -46,13 +46,16 @@ void append_font_record(std::vector<uint8_t>& image, std::span<const uint8_t> fo
   const size_t list_end = kDbHeaderSize + count * kRecordEntrySize;
   assert(image.size() >= list_end);
 
+  const std::span<const uint8_t> old(image);
   std::vector<uint8_t> grown;
   grown.reserve(image.size() + kRecordEntrySize + font.size());
-  grown.insert(grown.end(), image.begin(), image.begin() + kDbHeaderSize);
+  const auto header = old.first(kDbHeaderSize);
+  grown.insert(grown.end(), header.begin(), header.end());
   put_be16(grown.data() + format::kDbRecordCountOffset, static_cast<uint16_t>(count + 1));
 
   // The earlier entries: attributes and unique id kept, data 8 bytes later.
-  grown.insert(grown.end(), image.begin() + kDbHeaderSize, image.begin() + list_end);
+  const auto list = old.subspan(kDbHeaderSize, list_end - kDbHeaderSize);
+  grown.insert(grown.end(), list.begin(), list.end());
   for (size_t k = 0; k < count; ++k) {
     uint8_t* entry = grown.data() + kDbHeaderSize + k * kRecordEntrySize;
     put_be32(entry, get_be32(entry) + static_cast<uint32_t>(kRecordEntrySize));
@@ -63,7 +66,8 @@ void append_font_record(std::vector<uint8_t>& image, std::span<const uint8_t> fo
   grown.insert(grown.end(), kRecordEntrySize - 4, 0);
 
   // The gap and all record data, unchanged, then the font.
-  grown.insert(grown.end(), image.begin() + list_end, image.end());
+  const auto rest = old.subspan(list_end);
+  grown.insert(grown.end(), rest.begin(), rest.end());
   grown.insert(grown.end(), font.begin(), font.end());
   image.swap(grown);
 }

@@ -88,7 +88,7 @@ void replace_database(const std::string& database, std::span<const uint8_t> imag
 }  // namespace
 
 void apply_extras(const std::vector<std::string>& args, const std::string& database,
-                  BuildContext&) {
+                  BuildContext& /*context*/) {
   if (args.size() <= 1) return;  // no options at all: the file is not even opened
 
   // Check, read and verify everything first: nothing is written before the

@@ -1,7 +1,6 @@
-#include <time.h>
-
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/clock.h"
 

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/interrupt_cleanup.h"
+
 namespace lexbuild::platform {
 
 /// Separator between a folder and a file name.
@@ -103,6 +105,10 @@ class OutputFile {
 
   /// Creates `path`, or truncates it when it exists.
   bool create(const std::string& path, FileMode mode = FileMode::kBinary);
+  /// Creates `path` only when no file of that name exists yet; otherwise
+  /// false with error_code() EEXIST. Two processes that pick the same name
+  /// at the same moment thus never share the file.
+  bool create_new(const std::string& path, FileMode mode = FileMode::kBinary);
   bool is_open() const { return fd_ >= 0; }
 
   void put(uint8_t byte) {
@@ -124,6 +130,7 @@ class OutputFile {
   int error_code() const { return error_code_; }
 
  private:
+  bool open_for_writing(const std::string& path, FileMode mode, int flags);
   void put_raw(uint8_t byte) {
     if (fill_ == buffer_.size()) flush();
     buffer_[fill_++] = byte;
@@ -141,6 +148,7 @@ class OutputFile {
 /// Writes a new version of a file under a temporary name beside it and
 /// renames it over the old one on commit(), so that a failure never leaves
 /// a half-written file and the previous version survives until the end.
+/// A signal that ends the process meanwhile takes the temporary file along.
 class ReplacingOutput {
  public:
   ReplacingOutput() = default;
@@ -162,6 +170,7 @@ class ReplacingOutput {
   std::string temp_path_;
   bool committed_ = false;
   int error_code_ = 0;
+  std::optional<InterruptCleanup> cleanup_;
 };
 
 /// Reads a whole file. False (with *error_code) when it cannot be opened or read.
@@ -183,6 +192,17 @@ bool remove_file(const std::string& path);
 
 /// Renames `from` to `to`, replacing `to` if it exists.
 bool rename_file(const std::string& from, const std::string& to, int* error_code = nullptr);
+
+/// Gives the file at `from` the second name `to` (a hard link); false (with
+/// *error_code) when `to` exists or the file system has no such links.
+bool link_file(const std::string& from, const std::string& to, int* error_code = nullptr);
+
+/// Whether `a` and `b` both exist and name the same file (through links,
+/// "." and ".." or different spellings of a path).
+bool same_file(const std::string& a, const std::string& b);
+
+/// The folder part of `path`: "." for a bare file name, "/" for a file in the root.
+std::string folder_of(const std::string& path);
 
 /// Names (not paths) of the files in `folder` that match `pattern`, in which
 /// '*' stands for any run of characters, in ascending byte order of the names.

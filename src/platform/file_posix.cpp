@@ -116,8 +116,16 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::create(const std::string& path, FileMode mode) {
+  return open_for_writing(path, mode, O_TRUNC);
+}
+
+bool OutputFile::create_new(const std::string& path, FileMode mode) {
+  return open_for_writing(path, mode, O_EXCL);
+}
+
+bool OutputFile::open_for_writing(const std::string& path, FileMode mode, int flags) {
   if (fd_ >= 0) close();
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
   failed_ = false;
   error_code_ = 0;
   written_ = 0;
@@ -193,6 +201,7 @@ bool ReplacingOutput::create(const std::string& path) {
     temp_path_.clear();
     return false;
   }
+  cleanup_.emplace(temp_path_);
   return true;
 }
 
@@ -206,6 +215,7 @@ bool ReplacingOutput::commit() {
     return false;
   }
   committed_ = true;
+  cleanup_.reset();
   return true;
 }
 
@@ -284,9 +294,32 @@ bool rename_file(const std::string& from, const std::string& to, int* error_code
   return false;
 }
 
+bool link_file(const std::string& from, const std::string& to, int* error_code) {
+  if (::link(from.c_str(), to.c_str()) == 0) return true;
+  if (error_code) *error_code = errno;
+  return false;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+std::string folder_of(const std::string& path) {
+  const size_t slash = path.find_last_of(kPathSeparator);
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return std::string(1, kPathSeparator);
+  return path.substr(0, slash);
+}
+
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   // Greedy match with backtracking to the last '*'.
-  size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+  size_t p = 0;  // in the pattern
+  size_t n = 0;  // in the name
+  size_t star = std::string_view::npos;
+  size_t mark = 0;  // where the name stood when the last '*' was met
   while (n < name.size()) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = p++;

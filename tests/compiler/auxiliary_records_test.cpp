@@ -78,6 +78,28 @@ TEST_F(AuxiliaryRecordsTest, MissingFilesMeanAbsentRecordsAndAnEmptyTextStillCou
   EXPECT_EQ(read_bytes(work.file("rec_about.bin")), hex_bytes("00"));
 }
 
+TEST_F(AuxiliaryRecordsTest, AFileTheCommandLineNamedMustExist) {
+  // The user asked for the record: leaving it out silently would lose it.
+  settings.kbdfile = sources.file("gone.kbd");
+  settings.kbdfile_given = true;
+  const std::string expected = "lexbuild error: the keyboard file " + settings.kbdfile +
+                               " named by --kbdfile= cannot be read: No such file or directory; "
+                               "name an existing file or leave the option out\n";
+  EXPECT_EQ(fatal_text([&] { check_named_side_files(settings); }), expected);
+  EXPECT_EQ(fatal_text([&] { copy_kbd_record(context, present); }), expected);
+  EXPECT_FALSE(present.has_kbd);
+
+  // The same file by default may be missing; the others named may be there.
+  settings.kbdfile_given = false;
+  settings.aboutfile = sources.file("about.txt");
+  settings.aboutfile_given = true;
+  write_bytes(settings.aboutfile, hex_bytes("41"));
+  check_named_side_files(settings);
+  write_records();
+  EXPECT_TRUE(present.has_about);
+  EXPECT_FALSE(present.has_kbd);
+}
+
 TEST_F(AuxiliaryRecordsTest, FilesTooLargeForARecordAreRefusedWithTheirPath) {
   // A copy may take all 65,535 bytes; a text needs one more for its zero.
   write_bytes(settings.kbdfile, Bytes(65535, 'k'));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "support/test_support.h"
 
 namespace lexbuild::platform {
@@ -113,6 +115,39 @@ TEST(WholeFiles, ReadWriteAndSize) {
   EXPECT_FALSE(read_file(dir.file("missing"), back, &error));
   EXPECT_NE(error, 0);
   EXPECT_FALSE(read_file(dir.path(), back)) << "a folder is not a file";
+}
+
+TEST(OutputFile, CreateNewNeverTakesOverAFileThatExists) {
+  TempDir dir;
+  const std::string path = dir.file("csv_out1");
+  OutputFile first;
+  ASSERT_TRUE(first.create_new(path, FileMode::kText));
+  OutputFile second;
+  EXPECT_FALSE(second.create_new(path));
+  EXPECT_EQ(second.error_code(), EEXIST);
+  first.write(std::string_view("a\n"));
+  EXPECT_TRUE(first.close());
+  EXPECT_EQ(read_text(path), "a\r\n") << "the first writer's file is untouched";
+}
+
+TEST(Names, LinksSameFilesAndFolders) {
+  TempDir dir;
+  write_text(dir.file("a"), "x");
+  write_text(dir.file("b"), "x");
+  EXPECT_TRUE(link_file(dir.file("a"), dir.file("a2")));
+  int error = 0;
+  EXPECT_FALSE(link_file(dir.file("a"), dir.file("b"), &error)) << "no name is taken over";
+  EXPECT_EQ(error, EEXIST);
+
+  EXPECT_TRUE(same_file(dir.file("a"), dir.file("a2")));
+  EXPECT_TRUE(same_file(dir.file("a"), dir.path() + "/./a"));
+  EXPECT_FALSE(same_file(dir.file("a"), dir.file("b"))) << "equal bytes are not the same file";
+  EXPECT_FALSE(same_file(dir.file("a"), dir.file("missing")));
+  EXPECT_FALSE(same_file(dir.file("missing"), dir.file("missing")));
+
+  EXPECT_EQ(folder_of("out/db.pdb"), "out");
+  EXPECT_EQ(folder_of("db.pdb"), ".");
+  EXPECT_EQ(folder_of("/db.pdb"), "/");
 }
 
 }  // namespace

@@ -1,18 +1,25 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "main/run_sequence.h"
 
@@ -123,8 +130,36 @@ void drain(int fd, std::string& out) {
 
 }  // namespace
 
-ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,
-                          const RunOptions& options) {
+namespace {
+
+struct Unprivileged {
+  uid_t uid = 65534;
+  gid_t gid = 65534;
+};
+
+Unprivileged unprivileged_user() {
+  Unprivileged user;
+  if (const passwd* entry = ::getpwnam("nobody")) {
+    user.uid = entry->pw_uid;
+    user.gid = entry->pw_gid;
+  }
+  return user;
+}
+
+// In the child before exec: only async-signal-safe calls.
+[[noreturn]] void setup_failed(const char* what) {
+  const int error = errno;
+  const char* reason = std::strerror(error);
+  for (const char* part : {what, ": ", reason, "\n"}) {
+    if (::write(2, part, std::strlen(part)) < 0) break;  // nowhere left to tell
+  }
+  ::_exit(kChildSetupFailed);
+}
+
+}  // namespace
+
+RunningProgram start_program(const std::string& binary, const std::vector<std::string>& args,
+                             const RunOptions& options) {
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
@@ -154,6 +189,12 @@ ProgramResult run_program(const std::string& binary, const std::vector<std::stri
   for (auto& e : env_strings) envp.push_back(e.data());
   envp.push_back(nullptr);
 
+  const bool drop_privileges = options.unprivileged && ::geteuid() == 0;
+  const Unprivileged user = drop_privileges ? unprivileged_user() : Unprivileged{};
+  const std::string mount_data =
+      options.small_folder ? "size=" + std::to_string(options.small_folder->size) + ",mode=0777"
+                           : std::string();
+
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -165,7 +206,32 @@ ProgramResult run_program(const std::string& binary, const std::vector<std::stri
     ::close(err_pipe[1]);
     const int null_in = ::open("/dev/null", O_RDONLY);
     if (null_in >= 0) ::dup2(null_in, 0);
-    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+    // The program meets signals as from a terminal, whatever the test runner
+    // ignores or blocks (nohup, say).
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+      ::signal(signal_number, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (options.small_folder) {
+      // A private mount namespace: the mount goes with the child and is
+      // never seen by the rest of the system.
+      if (::unshare(CLONE_NEWNS) != 0) setup_failed("unshare");
+      if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        setup_failed("mount private");
+      }
+      if (::mount("tmpfs", options.small_folder->path.c_str(), "tmpfs", 0, mount_data.c_str()) !=
+          0) {
+        setup_failed("mount tmpfs");
+      }
+    }
+    if (drop_privileges) {
+      if (::setgroups(0, nullptr) != 0) setup_failed("setgroups");
+      if (::setgid(user.gid) != 0) setup_failed("setgid");
+      if (::setuid(user.uid) != 0) setup_failed("setuid");
+    }
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) setup_failed("chdir");
     if (options.file_size_limit) {
       ::signal(SIGXFSZ, SIG_IGN);
       struct rlimit limit {};
@@ -177,12 +243,34 @@ ProgramResult run_program(const std::string& binary, const std::vector<std::stri
   }
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
+  return RunningProgram(pid, out_pipe[0], err_pipe[0]);
+}
 
+RunningProgram::RunningProgram(RunningProgram&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)),
+      out_fd_(std::exchange(other.out_fd_, -1)),
+      err_fd_(std::exchange(other.err_fd_, -1)) {}
+
+RunningProgram::~RunningProgram() {
+  if (pid_ < 0) return;
+  ::kill(pid_, SIGKILL);
+  wait();
+}
+
+void RunningProgram::kill(int signal) {
+  if (pid_ >= 0) ::kill(pid_, signal);
+}
+
+ProgramResult RunningProgram::wait() {
   ProgramResult result;
-  struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  if (pid_ < 0) return result;
+  struct pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
   int open_count = 2;
   while (open_count > 0) {
-    if (::poll(fds, 2, -1) < 0) break;
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || fds[k].revents == 0) continue;
       std::string& sink = k == 0 ? result.out : result.err;
@@ -195,18 +283,82 @@ ProgramResult run_program(const std::string& binary, const std::vector<std::stri
       }
     }
   }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) ::close(fd.fd);
+  }
+  out_fd_ = err_fd_ = -1;
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 
-ProgramResult run_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
-                           RunOptions options) {
+ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,
+                          const RunOptions& options) {
+  return start_program(binary, args, options).wait();
+}
+
+RunningProgram start_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
+                              RunOptions options) {
   if (options.cwd.empty()) options.cwd = dir.path();
   options.env.try_emplace("TEMP", dir.path());
   options.env.try_emplace("TMP", dir.path());
-  return run_program(LEXBUILD_BINARY, args, options);
+  return start_program(LEXBUILD_BINARY, args, options);
+}
+
+ProgramResult run_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
+                           RunOptions options) {
+  return start_lexbuild(dir, args, std::move(options)).wait();
+}
+
+void make_accessible(const std::string& folder, bool writable) {
+  fs::permissions(folder, writable ? fs::perms::all
+                                   : fs::perms::owner_all | fs::perms::group_read |
+                                         fs::perms::group_exec | fs::perms::others_read |
+                                         fs::perms::others_exec);
+}
+
+std::optional<std::string> unprivileged_unavailable() {
+  static const std::optional<std::string> reason = []() -> std::optional<std::string> {
+    if (::geteuid() != 0) {
+      // Already unprivileged: the bits must stop a write, as they do
+      // unless the process holds a capability that overrides them.
+      TempDir dir;
+      write_text(dir.file("locked"), "");
+      fs::permissions(dir.file("locked"), fs::perms::owner_read);
+      const int fd = ::open(dir.file("locked").c_str(), O_WRONLY);
+      if (fd >= 0) {
+        ::close(fd);
+        return "permission bits do not stop this user's writes";
+      }
+      return std::nullopt;
+    }
+    TempDir dir;
+    make_accessible(dir.path(), false);
+    RunOptions options;
+    options.cwd = dir.path();
+    options.unprivileged = true;
+    const ProgramResult r = run_program(LEXBUILD_BINARY, {"--version"}, options);
+    if (r.status == 0) return std::nullopt;
+    return "the unprivileged user cannot run " + std::string(LEXBUILD_BINARY) + " (status " +
+           std::to_string(r.status) + ": " + r.err + ")";
+  }();
+  return reason;
+}
+
+std::optional<std::string> small_folder_unavailable() {
+  static const std::optional<std::string> reason = []() -> std::optional<std::string> {
+    TempDir dir;
+    RunOptions options;
+    options.cwd = dir.path();
+    options.small_folder = SmallFolder{dir.path(), 64 * 1024};
+    const ProgramResult r = run_program(LEXBUILD_BINARY, {"--version"}, options);
+    if (r.status == 0) return std::nullopt;
+    return "no tmpfs can be mounted for the program (status " + std::to_string(r.status) + ": " +
+           r.err + ")";
+  }();
+  return reason;
 }
 
 std::string banner() { return std::string(kBanner) + "\n"; }

@@ -47,6 +47,12 @@ struct ProgramResult {
   int status = -1;  // exit status, or 128 + signal number
 };
 
+/// A small file system of its own for one folder, seen by the child alone.
+struct SmallFolder {
+  std::string path;   // an existing folder, hidden by the mount while the child runs
+  uint64_t size = 0;  // bytes; the system rounds up to whole pages
+};
+
 struct RunOptions {
   std::string cwd;
   /// Variables to set; a value of nullopt unsets the variable.
@@ -54,15 +60,69 @@ struct RunOptions {
   /// Largest file the program may write, in bytes (RLIMIT_FSIZE), with
   /// SIGXFSZ ignored so that the write fails instead of killing it.
   std::optional<uint64_t> file_size_limit;
+  /// Run the program as an unprivileged user (nobody) when the tests run as
+  /// root, for whom permission bits do not stop a write. Folders the program
+  /// must reach need make_accessible(); see unprivileged_unavailable().
+  bool unprivileged = false;
+  /// Mount a tmpfs of this size over the folder, in a mount namespace of
+  /// the child's own, so that the folder fills up for real: needs root; see
+  /// small_folder_unavailable().
+  std::optional<SmallFolder> small_folder;
 };
+
+/// Exit status of a child whose set-up (privileges, mount) failed; the
+/// reason is on its standard error.
+inline constexpr int kChildSetupFailed = 125;
 
 /// Runs `binary` with `args` (without the program path) and collects its output.
 ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,
                           const RunOptions& options);
 
+/// A program started with start_program(), running while the test goes on.
+class RunningProgram {
+ public:
+  RunningProgram(int pid, int out_fd, int err_fd) : pid_(pid), out_fd_(out_fd), err_fd_(err_fd) {}
+  ~RunningProgram();  // kills and reaps the program if wait() was not called
+  RunningProgram(RunningProgram&& other) noexcept;
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+  RunningProgram& operator=(RunningProgram&&) = delete;
+
+  /// Collects the output until the program ends, and its exit status.
+  ProgramResult wait();
+  /// Sends `signal` to the program.
+  void kill(int signal);
+  /// The program's process id, until wait() has collected it.
+  int pid() const { return pid_; }
+
+ private:
+  int pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+};
+
+/// Starts `binary` and returns at once.
+RunningProgram start_program(const std::string& binary, const std::vector<std::string>& args,
+                             const RunOptions& options);
+
 /// Runs the built lexbuild in `dir` with TEMP and TMP pointing at `dir`.
 ProgramResult run_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
                            RunOptions options = {});
+
+/// Starts the built lexbuild like run_lexbuild() and returns at once.
+RunningProgram start_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
+                              RunOptions options = {});
+
+/// Why RunOptions::unprivileged cannot work here, or nothing when it can:
+/// not root and yet permission bits are ignored, or the unprivileged user
+/// cannot run the built program (its folders are closed to others).
+std::optional<std::string> unprivileged_unavailable();
+
+/// Why RunOptions::small_folder cannot work here, or nothing when it can.
+std::optional<std::string> small_folder_unavailable();
+
+/// Opens `folder` to every user: read and enter, and write when `writable`.
+void make_accessible(const std::string& folder, bool writable);
 
 /// The two-line banner and the empty line that start every run's output.
 std::string banner();

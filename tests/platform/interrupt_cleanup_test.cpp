@@ -1,0 +1,62 @@
+#include "platform/interrupt_cleanup.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "support/test_support.h"
+
+namespace lexbuild::platform {
+namespace {
+
+using lexbuild::testing::exists;
+using lexbuild::testing::read_text;
+using lexbuild::testing::TempDir;
+using lexbuild::testing::write_text;
+
+// Death tests forked, not run anew, so that the child sees the test's
+// folder; the style is put back for the tests that follow.
+class InterruptCleanupTest : public ::testing::Test {
+ protected:
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "fast"); }
+  void TearDown() override { GTEST_FLAG_SET(death_test_style, saved_); }
+
+  std::string saved_ = GTEST_FLAG_GET(death_test_style);
+  TempDir dir;
+};
+
+TEST_F(InterruptCleanupTest, ASignalPutsTheFilesRightThenEndsTheProcess) {
+  write_text(dir.file("partial"), "half");
+  write_text(dir.file("kept"), "earlier");
+  write_text(dir.file("db"), "new");
+  write_text(dir.file("withdrawn"), "stays");
+  EXPECT_EXIT(
+      {
+        install_interrupt_cleanup();
+        const InterruptCleanup temporary(dir.file("partial"));
+        const InterruptCleanup restore(dir.file("kept"), dir.file("db"));
+        { const InterruptCleanup gone(dir.file("withdrawn")); }
+        std::raise(SIGTERM);
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_FALSE(exists(dir.file("partial")));
+  EXPECT_EQ(read_text(dir.file("db")), "earlier");
+  EXPECT_FALSE(exists(dir.file("kept")));
+  EXPECT_EQ(read_text(dir.file("withdrawn")), "stays");
+}
+
+TEST_F(InterruptCleanupTest, AnIgnoredSignalStaysIgnored) {
+  write_text(dir.file("partial"), "half");
+  EXPECT_EXIT(
+      {
+        std::signal(SIGHUP, SIG_IGN);  // as under nohup
+        install_interrupt_cleanup();
+        const InterruptCleanup temporary(dir.file("partial"));
+        std::raise(SIGHUP);
+        std::_Exit(exists(dir.file("partial")) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace lexbuild::platform
