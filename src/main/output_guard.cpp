@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "driver/report.h"
+#include "patcher/extras.h"
 #include "patcher/extras_options.h"
 #include "platform/env.h"
 #include "platform/file.h"
@@ -56,13 +57,9 @@ void check_writable(const Settings& settings, const std::vector<std::string>& ar
           path.c_str(), option.c_str(), input.c_str());
     }
   }
-  int error = 0;
-  if (!platform::file_updatable(path, &error)) {
-    report_fatal(
-        "the database %s is read-only (%s); make it writable or choose another "
-        "--outfile=\n",
-        path.c_str(), platform::error_text(error).c_str());
-  }
+  // A database its owner made read-only is left alone, with the message the
+  // post-build pass gives for a database it cannot update.
+  if (!platform::file_updatable(path)) report_fatal_plain(kDatabaseOpenFailure);
 }
 
 // A second name for the earlier database beside it, hidden like the

@@ -18,8 +18,6 @@ namespace lexbuild {
 namespace {
 
 // The pass's own failure texts, printed bare.
-constexpr std::string_view kDatabaseOpenFailure =
-    "input file open failure. isn't it a ReadOnly file?";
 constexpr std::string_view kWrongCrc = "wrong CRC in file";
 constexpr std::string_view kTextFontOpenFailure = "font_textHR file open failure.";
 constexpr std::string_view kListFontOpenFailure = "font_listHR file open failure.";

@@ -3,11 +3,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/build_context.h"
 
 namespace lexbuild {
+
+/// Printed bare when a database cannot be opened for update.
+inline constexpr std::string_view kDatabaseOpenFailure =
+    "input file open failure. isn't it a ReadOnly file?";
 
 /// Applies --pictures_db=, --allow_html=, --font_textHR= and --font_listHR=
 /// from `args` (args[0] is the program's path) to the database at `database`.

