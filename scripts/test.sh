@@ -13,3 +13,8 @@ ctest --test-dir build -j "$jobs" --output-on-failure
 # --- static analysis: clang-tidy and cppcheck over src/ (scripts/static-checks.sh) ---
 ./scripts/static-checks.sh build
 # --- end of static analysis ---
+
+# ---- Hardening, part A: the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then every fuzz target for a few seconds.
+./scripts/sanitizer-tests.sh
+./scripts/fuzz-smoke.sh

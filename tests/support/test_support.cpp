@@ -291,6 +291,14 @@ ProgramResult RunningProgram::wait() {
   ::waitpid(pid_, &status, 0);
   pid_ = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // A sanitizer build's program that met a memory fault, a leak or undefined
+  // behaviour fails the test, whatever else the test looks at.
+  for (const char* report : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
+    if (result.err.find(report) != std::string::npos) {
+      throw std::runtime_error(binary + " reported a fault (status " +
+                               std::to_string(result.status) + "):\n" + result.err);
+    }
+  }
   return result;
 }
 
