@@ -1,15 +1,20 @@
 // Arbitrary bytes through the block compressor: the stream must decode back
-// to the input, consume itself exactly, stay within the size of all literals,
-// and on inputs of up to 2 KB equal byte for byte what the exhaustive search
-// of the reference compressor produces.
+// to the input, consume itself exactly, stay within its largest possible
+// size, come out the same from a file as from memory, and on inputs of up to
+// 2 KB equal byte for byte what the exhaustive search of the reference
+// compressor produces.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "compiler/compressed_format.h"
 #include "compiler/compressor.h"
 #include "compiler/decompressor.h"
+#include "fuzz_support.h"
+#include "platform/file.h"
 #include "support/reference_compressor.h"
 
 using namespace lexbuild;
@@ -45,6 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(decoded.consumed == stream.size());
   check(decoded.output.size() == size &&
         std::equal(decoded.output.begin(), decoded.output.end(), input.begin()));
+
+  // From file to file, in blocks read from the file.
+  const std::string source = fuzz::scratch_path("chunk.bin");
+  const std::string destination = fuzz::scratch_path("chunk.lz");
+  check(platform::write_file(source, input));
+  const CompressResult result = compress_file(source, destination);
+  check(result.ok() && result.bytes_written == stream.size());
+  std::vector<uint8_t> from_file;
+  check(platform::read_file(destination, from_file) && from_file == stream);
 
   if (size <= kReferenceLimit) check(stream == testing::reference_compress(input));
   return 0;
