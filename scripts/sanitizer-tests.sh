@@ -3,8 +3,7 @@
 # (leak checks included) and UndefinedBehaviorSanitizer in build-sanitize/,
 # and runs every test there. The end-to-end tests run the programs of that
 # same build, so the programs are checked as the users run them. A report
-# ends a program with status 86 (AddressSanitizer, LeakSanitizer) or 87
-# (UndefinedBehaviorSanitizer) and fails the test that ran it.
+# ends a program with status 86 and fails the test that ran it.
 #
 #   SANITIZE_CXX    compiler (default: the one CMake finds, g++ on Debian)
 #   SANITIZE_JOBS   build and test jobs (default: the number of cores)

@@ -18,10 +18,9 @@
 namespace lexbuild::testing {
 namespace {
 
-// The exit status AddressSanitizer gives a report in `binary`, read from the
-// flags its runtime lists with help=1. Its defaults come from the same file
-// as UndefinedBehaviorSanitizer's, whose runtime lists nothing when linked
-// beside it.
+// The exit status a sanitizer report gives `binary`, read from the flags the
+// AddressSanitizer runtime lists with help=1 (UndefinedBehaviorSanitizer
+// lists nothing when linked beside it, and shares the setting).
 std::string report_status(const std::string& binary) {
   RunOptions options;
   options.env["ASAN_OPTIONS"] = "help=1";
