@@ -21,10 +21,6 @@ using namespace lexbuild;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
 // No item costs more than 2 flag bits and 1 data byte per input byte (a
 // 2-byte short match: 4 bits and 1 byte; a literal: 1 bit and 1 byte); the
 // end marker adds 2 bits and 3 bytes, and the last packet's flag word is
@@ -43,23 +39,23 @@ constexpr size_t kReferenceLimit = 2048;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> input(data, size);
   const std::vector<uint8_t> stream = compress_bytes(input);
-  check(stream.size() <= largest_stream(size));
+  FUZZ_CHECK(stream.size() <= largest_stream(size));
 
   const DecodeResult decoded = decompress_stream(stream, size);
-  check(decoded.ok());
-  check(decoded.consumed == stream.size());
-  check(decoded.output.size() == size &&
-        std::equal(decoded.output.begin(), decoded.output.end(), input.begin()));
+  FUZZ_CHECK(decoded.ok());
+  FUZZ_CHECK(decoded.consumed == stream.size());
+  FUZZ_CHECK(decoded.output.size() == size &&
+             std::equal(decoded.output.begin(), decoded.output.end(), input.begin()));
 
   // From file to file, in blocks read from the file.
   const std::string source = fuzz::scratch_path("chunk.bin");
   const std::string destination = fuzz::scratch_path("chunk.lz");
-  check(platform::write_file(source, input));
+  FUZZ_CHECK(platform::write_file(source, input));
   const CompressResult result = compress_file(source, destination);
-  check(result.ok() && result.bytes_written == stream.size());
+  FUZZ_CHECK(result.ok() && result.bytes_written == stream.size());
   std::vector<uint8_t> from_file;
-  check(platform::read_file(destination, from_file) && from_file == stream);
+  FUZZ_CHECK(platform::read_file(destination, from_file) && from_file == stream);
 
-  if (size <= kReferenceLimit) check(stream == testing::reference_compress(input));
+  if (size <= kReferenceLimit) FUZZ_CHECK(stream == testing::reference_compress(input));
   return 0;
 }

@@ -26,10 +26,6 @@ using namespace lexbuild;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
 // What the scanner makes of the source read as text; nothing when it refuses it.
 std::optional<std::string> scan_in_memory(const std::vector<uint8_t>& text, int& lines) {
   std::string out;
@@ -39,8 +35,8 @@ std::optional<std::string> scan_in_memory(const std::vector<uint8_t>& text, int&
     for (uint8_t c : text) scanner.feed(c);
     scanner.finish();
   } catch (const FatalError& e) {
-    check(e.exit_status() == 1);
-    check(e.output().starts_with("lexbuild error: Error parsing at line: "));
+    FUZZ_CHECK(e.exit_status() == 1);
+    FUZZ_CHECK(e.output().starts_with("lexbuild error: Error parsing at line: "));
     return std::nullopt;
   }
   lines = scanner.line();
@@ -48,15 +44,15 @@ std::optional<std::string> scan_in_memory(const std::vector<uint8_t>& text, int&
 }
 
 void check_lines(const std::string& out, int scanner_line) {
-  check(out.find('\r') == std::string::npos);
-  check(out.find('\0') == std::string::npos);
+  FUZZ_CHECK(out.find('\r') == std::string::npos);
+  FUZZ_CHECK(out.find('\0') == std::string::npos);
   size_t start = 0;
   int records = 0;
   for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
-    check(out.find('\t', start) < end);  // every record has its word and a TAB
+    FUZZ_CHECK(out.find('\t', start) < end);  // every record has its word and a TAB
     ++records;
   }
-  check(records + 1 == scanner_line);
+  FUZZ_CHECK(records + 1 == scanner_line);
 }
 
 // The first line as the directives see it: up to its LF, at most 2047
@@ -73,11 +69,11 @@ void check_directive_file(const std::string& path, const std::optional<std::stri
                           char line_break) {
   std::vector<uint8_t> stored;
   const bool exists = platform::read_file(path, stored);
-  check(exists == value.has_value());
+  FUZZ_CHECK(exists == value.has_value());
   if (!value) return;
   const std::string text = directive_file_text(*value, line_break);
-  check(stored == fuzz::text_mode_written(
-                      std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
+  FUZZ_CHECK(stored == fuzz::text_mode_written(
+                           std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
 }
 
 }  // namespace
@@ -86,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::clear_scratch_folder();
   const std::string source = fuzz::scratch_path("source.csv");
   const std::span<const uint8_t> bytes(data, size);
-  check(platform::write_file(source, bytes));
+  FUZZ_CHECK(platform::write_file(source, bytes));
 
   const std::vector<uint8_t> text = fuzz::text_mode_read(bytes);
   int scanner_line = 0;
@@ -102,25 +98,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     stage = csv_out(context);
   } catch (const FatalError& e) {
-    check(!expected);  // refused by the stage, so by the scanner too
-    check(e.exit_status() == 1);
+    FUZZ_CHECK(!expected);  // refused by the stage, so by the scanner too
+    FUZZ_CHECK(e.exit_status() == 1);
     return 0;
   }
-  check(expected.has_value());
-  check(settings.infile == stage);
+  FUZZ_CHECK(expected.has_value());
+  FUZZ_CHECK(settings.infile == stage);
 
   std::vector<uint8_t> stored;
-  check(platform::read_file(stage, stored));
-  check(stored == fuzz::text_mode_written(std::span(
-                      reinterpret_cast<const uint8_t*>(expected->data()), expected->size())));
+  FUZZ_CHECK(platform::read_file(stage, stored));
+  FUZZ_CHECK(stored == fuzz::text_mode_written(std::span(
+                           reinterpret_cast<const uint8_t*>(expected->data()), expected->size())));
 
   const std::string line = header_line(text);
   check_directive_file(settings.abbrfile, directive_value(line, "ABBREVIATION="), '\n');
   check_directive_file(settings.aboutfile, directive_value(line, "ABOUT="), ' ');
   if (const auto id = directive_value(line, "ID=")) {
-    check(settings.id == id->substr(0, kIdDirectiveLimit));
+    FUZZ_CHECK(settings.id == id->substr(0, kIdDirectiveLimit));
   } else {
-    check(settings.id == "none");
+    FUZZ_CHECK(settings.id == "none");
   }
   return 0;
 }

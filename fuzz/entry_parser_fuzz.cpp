@@ -19,96 +19,93 @@
 #include "driver/build_context.h"
 #include "driver/console.h"
 #include "driver/report.h"
+#include "fuzz_support.h"
 
 using namespace lexbuild;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
 void check_words(const TextStores& stores, bool unicode) {
-  check(stores.word_offsets.size() == stores.entry_count);
+  FUZZ_CHECK(stores.word_offsets.size() == stores.entry_count);
   size_t pos = 0;
   for (uint32_t i = 0; i < stores.entry_count; ++i) {
-    check(stores.word_offsets[i] == pos);
-    check(pos < stores.words.size());
+    FUZZ_CHECK(stores.word_offsets[i] == pos);
+    FUZZ_CHECK(pos < stores.words.size());
     const size_t length = stores.words[pos];
-    check(length >= 1 && pos + length <= stores.words.size());
+    FUZZ_CHECK(length >= 1 && pos + length <= stores.words.size());
     const std::span<const uint8_t> text = std::span(stores.words).subspan(pos + 1, length - 1);
     if (unicode) {
-      check(length % 2 == 0 && text.back() == 0);  // the units and one zero byte
+      FUZZ_CHECK(length % 2 == 0 && text.back() == 0);  // the units and one zero byte
       for (size_t k = 0; k + 1 < text.size(); k += 2) {
         const unsigned unit = text[k] | (text[k + 1] << 8);
-        check(unit != '\t');
+        FUZZ_CHECK(unit != '\t');
       }
     } else {
-      for (uint8_t b : text) check(b != '\t' && b != '\r');
-      if (!text.empty()) check(text.front() != ' ' && text.back() != ' ');
+      for (uint8_t b : text) FUZZ_CHECK(b != '\t' && b != '\r');
+      if (!text.empty()) FUZZ_CHECK(text.front() != ' ' && text.back() != ' ');
     }
     pos += length;
   }
-  check(pos == stores.words.size());
+  FUZZ_CHECK(pos == stores.words.size());
 }
 
 void check_translations(const TextStores& stores, bool unicode) {
   size_t pos = 0;
   for (uint32_t i = 0; i < stores.entry_count; ++i) {
-    check(pos < stores.translations.size());
+    FUZZ_CHECK(pos < stores.translations.size());
     const uint8_t* record = stores.translations.data() + pos;
     size_t head = 1;
     if (record[0] == 0) {
-      check(pos + 3 <= stores.translations.size());
+      FUZZ_CHECK(pos + 3 <= stores.translations.size());
       head = kLongTranslationHead;
     }
     const size_t length = translation_record_length(record);
-    check(length >= head && pos + length <= stores.translations.size());
-    check(length < format::kChunkLimit);
+    FUZZ_CHECK(length >= head && pos + length <= stores.translations.size());
+    FUZZ_CHECK(length < format::kChunkLimit);
     const size_t text = length - head;
     // Short records hold up to 254 bytes, long ones more.
-    check(head == 1 ? text <= kMaxShortTranslation : text > kMaxShortTranslation);
-    if (unicode) check(text % 2 == 0);
+    FUZZ_CHECK(head == 1 ? text <= kMaxShortTranslation : text > kMaxShortTranslation);
+    if (unicode) FUZZ_CHECK(text % 2 == 0);
     pos += length;
   }
-  check(pos == stores.translations.size());
+  FUZZ_CHECK(pos == stores.translations.size());
 }
 
 void check_chunks(const TextStores& stores, ChunkKind kind) {
   uint32_t next = 0;
   size_t offset = 0;
   for (const ChunkSpan& chunk : plan_chunks(stores, kind)) {
-    check(chunk.first == next && chunk.offset == offset);
-    check(chunk.count > 0 && chunk.size > 0 && chunk.size < format::kChunkLimit);
+    FUZZ_CHECK(chunk.first == next && chunk.offset == offset);
+    FUZZ_CHECK(chunk.count > 0 && chunk.size > 0 && chunk.size < format::kChunkLimit);
     next += chunk.count;
     offset += chunk.size;
   }
-  check(next == stores.entry_count);
+  FUZZ_CHECK(next == stores.entry_count);
 }
 
 void check_table(const WordTable& table, uint32_t entries) {
   uint64_t covered = 0;
   for (const PrefixNode& node : table.levels[0]) {
-    check(node.from == covered && node.num > 0);
+    FUZZ_CHECK(node.from == covered && node.num > 0);
     covered += node.num;
   }
-  check(covered == entries);
+  FUZZ_CHECK(covered == entries);
   for (int level = 0; level + 1 < format::kTableLevels; ++level) {
     for (const PrefixNode& node : table.levels[level]) {
       if (node.childs == 0) continue;
-      check(node.num > format::kSplitThreshold);
+      FUZZ_CHECK(node.num > format::kSplitThreshold);
       uint64_t sum = 0;
       uint64_t from = node.from;
       for (uint32_t c = 0; c < node.childs; ++c) {
         const PrefixNode& child = table.levels[level + 1].at(node.first_child + c);
-        check(child.from == from);
+        FUZZ_CHECK(child.from == from);
         from += child.num;
         sum += child.num;
       }
-      check(sum == node.num);
+      FUZZ_CHECK(sum == node.num);
     }
   }
-  check(table_record_bytes(table).size() == 2 + format::kTableNodeSize * table.node_count());
+  FUZZ_CHECK(table_record_bytes(table).size() == 2 + format::kTableNodeSize * table.node_count());
 }
 
 }  // namespace
@@ -123,11 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EntryParser parser(unicode, console, stores, "list");
   try {
     parser.parse_list(list, [&](std::span<const uint8_t> line) {
-      check(line.size() >= (unicode ? 4u : 3u));
-      check(line[line.size() - 2] == '\r' && line[line.size() - 1] == '\n');
+      FUZZ_CHECK(line.size() >= (unicode ? 4u : 3u));
+      FUZZ_CHECK(line[line.size() - 2] == '\r' && line[line.size() - 1] == '\n');
     });
   } catch (const FatalError& e) {
-    check(e.exit_status() == 1);
+    FUZZ_CHECK(e.exit_status() == 1);
     return 0;  // refused with a message, before a record could overflow
   }
   check_words(stores, unicode);
@@ -140,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const WordTable table = build_word_table(stores, c_lower_case(), console);
     check_table(table, stores.entry_count);
   } catch (const FatalError& e) {
-    check(e.exit_status() == 1);  // more nodes than the table record holds
+    FUZZ_CHECK(e.exit_status() == 1);  // more nodes than the table record holds
   }
   return 0;
 }

@@ -35,10 +35,6 @@ using namespace lexbuild;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
 const std::vector<uint8_t> kTextFont = {1, 2, 3};
 const std::vector<uint8_t> kListFont = {4, 5, 6, 7, 8};
 
@@ -49,14 +45,14 @@ void in_memory(std::span<const uint8_t> data) {
   const auto header_record = std::span(image).subspan(*record0, format::kHeaderRecordSize);
   header_record_intact(header_record);
   patch_header_record(header_record, {"pictures", -1, 1, 2});
-  check(header_record_intact(header_record));
+  FUZZ_CHECK(header_record_intact(header_record));
 
   if (!can_grow(image, 1, kTextFont.size())) return;
   const size_t old_size = image.size();
   const uint16_t old_count = record_count(image);
   append_font_record(image, kTextFont);
-  check(image.size() == old_size + 8 + kTextFont.size() && record_count(image) == old_count + 1 &&
-        find_header_record(image) == *record0 + 8);
+  FUZZ_CHECK(image.size() == old_size + 8 + kTextFont.size() &&
+             record_count(image) == old_count + 1 && find_header_record(image) == *record0 + 8);
 }
 
 void on_file(std::span<const uint8_t> data) {
@@ -64,9 +60,9 @@ void on_file(std::span<const uint8_t> data) {
   const std::string database = fuzz::scratch_path("dictionary.pdb");
   const std::string text_font = fuzz::scratch_path("text.fnt");
   const std::string list_font = fuzz::scratch_path("list.fnt");
-  check(platform::write_file(database, data));
-  check(platform::write_file(text_font, kTextFont));
-  check(platform::write_file(list_font, kListFont));
+  FUZZ_CHECK(platform::write_file(database, data));
+  FUZZ_CHECK(platform::write_file(text_font, kTextFont));
+  FUZZ_CHECK(platform::write_file(list_font, kListFont));
 
   Settings settings = init_settings_with_work_folder(fuzz::scratch_folder());
   StringConsole console;
@@ -79,33 +75,33 @@ void on_file(std::span<const uint8_t> data) {
   try {
     apply_extras(args, database, context);
   } catch (const FatalError& e) {
-    check(e.exit_status() == 1 && !e.output().empty());
+    FUZZ_CHECK(e.exit_status() == 1 && !e.output().empty());
     refused = true;
   }
-  check(platform::list_matching(fuzz::scratch_folder(), "*").size() == 3);
+  FUZZ_CHECK(platform::list_matching(fuzz::scratch_folder(), "*").size() == 3);
   std::vector<uint8_t> after;
-  check(platform::read_file(database, after));
+  FUZZ_CHECK(platform::read_file(database, after));
   if (refused) {
-    check(std::equal(after.begin(), after.end(), data.begin(), data.end()));
+    FUZZ_CHECK(std::equal(after.begin(), after.end(), data.begin(), data.end()));
     return;
   }
 
   const uint16_t count = record_count(data);
   const size_t list_end = format::kDbHeaderSize + size_t{count} * format::kRecordEntrySize;
-  check(after.size() == data.size() + 16 + kTextFont.size() + kListFont.size());
-  check(record_count(after) == count + 2);
+  FUZZ_CHECK(after.size() == data.size() + 16 + kTextFont.size() + kListFont.size());
+  FUZZ_CHECK(record_count(after) == count + 2);
   const auto record0 = find_header_record(after);
-  check(record0.has_value());
-  check(header_record_intact(std::span(after).subspan(*record0, format::kHeaderRecordSize)));
-  check(get_be16(after.data() + *record0 + format::kTextFontHrRecordOffset) == count);
-  check(get_be16(after.data() + *record0 + format::kListFontHrRecordOffset) == count + 1);
+  FUZZ_CHECK(record0.has_value());
+  FUZZ_CHECK(header_record_intact(std::span(after).subspan(*record0, format::kHeaderRecordSize)));
+  FUZZ_CHECK(get_be16(after.data() + *record0 + format::kTextFontHrRecordOffset) == count);
+  FUZZ_CHECK(get_be16(after.data() + *record0 + format::kListFontHrRecordOffset) == count + 1);
   // Everything after the old record list moved 16 bytes on; only record 0 changed.
   for (size_t k = list_end; k < data.size(); ++k) {
     const size_t moved = k + 16;
     if (moved >= *record0 && moved < *record0 + format::kHeaderRecordSize) continue;
-    check(after[moved] == data[k]);
+    FUZZ_CHECK(after[moved] == data[k]);
   }
-  check(std::equal(kListFont.begin(), kListFont.end(), after.end() - kListFont.size()));
+  FUZZ_CHECK(std::equal(kListFont.begin(), kListFont.end(), after.end() - kListFont.size()));
 }
 
 }  // namespace

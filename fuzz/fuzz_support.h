@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <span>
@@ -13,7 +14,18 @@
 #include <string>
 #include <vector>
 
+/// Stops the target, naming the property that failed, so that the fuzzer
+/// keeps the input.
+#define FUZZ_CHECK(condition) \
+  ::lexbuild::fuzz::check_that((condition), #condition, __FILE__, __LINE__)
+
 namespace lexbuild::fuzz {
+
+inline void check_that(bool holds, const char* property, const char* file, int line) {
+  if (holds) return;
+  std::fprintf(stderr, "%s:%d: property does not hold: %s\n", file, line, property);
+  std::abort();
+}
 
 /// A folder of this process's own under the system's temporary folder. TMP
 /// points at it, so that stage files land there too.

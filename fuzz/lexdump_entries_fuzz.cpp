@@ -21,13 +21,9 @@ using namespace lexbuild::dump;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
 void check_refusal_or_answer(const CommandOutput& result) {
-  check(result.status == 0 || result.status == 1);
-  if (result.status == 1) check(result.err.starts_with("lexdump: "));
+  FUZZ_CHECK(result.status == 0 || result.status == 1);
+  if (result.status == 1) FUZZ_CHECK(result.err.starts_with("lexdump: "));
 }
 
 }  // namespace
@@ -35,18 +31,18 @@ void check_refusal_or_answer(const CommandOutput& result) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
   const std::string path = fuzz::scratch_path("dictionary.pdb");
-  check(platform::write_file(path, bytes));
+  FUZZ_CHECK(platform::write_file(path, bytes));
 
   const CommandOutput entries = run_lexdump({"lexdump", "entries", path});
   check_refusal_or_answer(entries);
   const CommandOutput converted =
       run_lexdump({"lexdump", "--source_language=Russian", "entries", path});
   check_refusal_or_answer(converted);
-  check(converted.status == entries.status);
+  FUZZ_CHECK(converted.status == entries.status);
   const size_t lines = std::count(entries.out.begin(), entries.out.end(), '\n');
   if (entries.status == 0) {
-    check(std::count(converted.out.begin(), converted.out.end(), '\n') ==
-          static_cast<std::ptrdiff_t>(lines));
+    FUZZ_CHECK(std::count(converted.out.begin(), converted.out.end(), '\n') ==
+               static_cast<std::ptrdiff_t>(lines));
   }
   check_refusal_or_answer(run_lexdump({"lexdump", "info", path}));
   check_refusal_or_answer(run_lexdump({"lexdump", "--json", "info", path}));
@@ -61,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (verify_database(bytes).findings.empty()) {
     Findings findings;
     const std::optional<Dictionary> d = Dictionary::open(bytes, findings);
-    check(d.has_value());
-    check(entries.status == 0 && lines == d->header().items_count);
+    FUZZ_CHECK(d.has_value());
+    FUZZ_CHECK(entries.status == 0 && lines == d->header().items_count);
   }
   return 0;
 }

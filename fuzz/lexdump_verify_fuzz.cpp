@@ -19,10 +19,6 @@ using namespace lexbuild::dump;
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
 // Every byte of the JSON output is printable ASCII or a line break at its end:
 // bytes of the file that reach a finding are escaped.
 bool plain_json(const std::string& text) {
@@ -39,27 +35,27 @@ bool plain_json(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
   const VerifyReport report = verify_database(bytes);
-  for (const Finding& f : report.findings) check(!f.rule.empty() && !f.detail.empty());
+  for (const Finding& f : report.findings) FUZZ_CHECK(!f.rule.empty() && !f.detail.empty());
   const bool passed = report.findings.empty();
 
   const std::string path = fuzz::scratch_path("dictionary.pdb");
-  check(platform::write_file(path, bytes));
+  FUZZ_CHECK(platform::write_file(path, bytes));
   const CommandOutput text = run_lexdump({"lexdump", "verify", path});
   const CommandOutput json = run_lexdump({"lexdump", "--json", "verify", path});
-  check(text.status == (passed ? 0 : 1) && json.status == text.status);
-  check(text.err.empty() && json.err.empty());
-  check(plain_json(json.out));
-  check(json.out.starts_with(std::string("{\"file\":\"") + path +
-                             "\",\"ok\":" + (passed ? "true" : "false")));
+  FUZZ_CHECK(text.status == (passed ? 0 : 1) && json.status == text.status);
+  FUZZ_CHECK(text.err.empty() && json.err.empty());
+  FUZZ_CHECK(plain_json(json.out));
+  FUZZ_CHECK(json.out.starts_with(std::string("{\"file\":\"") + path +
+                                  "\",\"ok\":" + (passed ? "true" : "false")));
 
   if (passed) {
     Findings findings;
     const std::optional<Dictionary> d = Dictionary::open(bytes, findings);
-    check(d.has_value());
+    FUZZ_CHECK(d.has_value());
     std::string error;
     const auto entries = d->entries(error);
-    check(entries.has_value() && entries->size() == d->header().items_count);
-    check(report.entries == d->header().items_count);
+    FUZZ_CHECK(entries.has_value() && entries->size() == d->header().items_count);
+    FUZZ_CHECK(report.entries == d->header().items_count);
   }
   return 0;
 }
