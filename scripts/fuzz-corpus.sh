@@ -13,7 +13,7 @@ lexbuild="$build/lexbuild"
 
 corpus=fuzz/corpus
 rm -rf "$corpus"
-for t in csv_reader tab_splitter entry_parser compressor decompressor lexdump_verify \
+for t in build csv_reader tab_splitter entry_parser compressor decompressor lexdump_verify \
          lexdump_entries extras; do
   mkdir -p "$corpus/$t"
 done
@@ -44,6 +44,21 @@ printf 'abcdefghijklmnopqrstuvwxyz0123\tdef\r\nabc\ncat\tanimal\rno tab at all i
   printf '\r\n'; } | tab long_definition '\x03'
 { printf 'w\t'; for _ in $(seq 900); do printf 'word '; done; printf '\n'; } | tab many_pieces '\x01'
 printf 'c\0a\0t\0\t\0a\0n\0i\0m\0a\0l\0\r\n' | tab sixteen_bit '\x05'
+
+# ---- Whole builds: the first byte picks the options (bit 0 TAB format, bit 1
+# --to_unicode=1, bit 2 --unicode=1, bit 3 --cutlong=0, bits 4 and 5 the
+# language: none, English, Russian) ----
+source() { { printf "$2"; cat; } > "$corpus/build/$1"; }
+head -c 3000 examples/sample.tab | source tab '\x01'
+head -c 3000 examples/sample.tab | source tab_english '\x11'
+head -c 3000 examples/sample.tab | source tab_russian_utf16 '\x23'
+head -c 3000 examples/sample.tab | source tab_no_cut '\x09'
+source csv '\x00' < "$corpus/csv_reader/header.csv"
+source csv_english_utf16 '\x12' < "$corpus/csv_reader/sample.csv"
+source csv_quotes '\x20' < "$corpus/csv_reader/unquoted.csv"
+printf 'c\0a\0t\0\t\0a\0n\0i\0m\0a\0l\0\r\n' | source utf16_source '\x05'
+{ printf 'abcdefghijklmnopqrstuvwxyz0123\tw '; for _ in $(seq 2000); do printf 'word '; done
+  printf '\r\n'; } | source long_entry '\x01'
 
 # ---- Sorted lists for the compiler: the first byte is 1 for UTF-16 ----
 list() { { printf "$2"; cat; } > "$corpus/entry_parser/$1"; }

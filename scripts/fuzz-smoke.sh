@@ -25,6 +25,7 @@ cmake --build build-fuzz -j "$jobs"
 max_len() {
   case $1 in
     tab_splitter | compressor) echo 20000 ;;
+    build) echo 12000 ;;
     lexdump_verify | lexdump_entries | extras) echo 16384 ;;
     *) echo 8192 ;;
   esac
