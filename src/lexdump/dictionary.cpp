@@ -118,6 +118,8 @@ std::optional<std::vector<std::vector<uint8_t>>> Dictionary::split_records(
       // A UTF-16 word is its units and the low byte of a zero terminator.
       if (text.empty() || text.back() != 0 || text.size() % 2 == 0) return std::nullopt;
       text.pop_back();
+    } else if (unicode() && text.size() % 2 != 0) {
+      return std::nullopt;  // half a unit: a damaged record, not a shorter text
     }
     texts.push_back(std::move(text));
     pos += length;

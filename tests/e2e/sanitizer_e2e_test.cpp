@@ -18,6 +18,7 @@
 namespace lexbuild::testing {
 namespace {
 
+#ifdef LEXBUILD_SANITIZED
 // The exit status a sanitizer report gives `binary`, read from the flags the
 // AddressSanitizer runtime lists with help=1 (UndefinedBehaviorSanitizer
 // lists nothing when linked beside it, and shares the setting).
@@ -35,6 +36,7 @@ std::string report_status(const std::string& binary) {
   const size_t start = at + value.size();
   return r.err.substr(start, r.err.find(')', start) - start);
 }
+#endif
 
 TEST(SanitizerBuild, ProgramsAreSanitizedAndReportWithTheirOwnStatus) {
 #ifndef LEXBUILD_SANITIZED
