@@ -13,12 +13,21 @@ lexbuild="$build/lexbuild"
 
 corpus=fuzz/corpus
 rm -rf "$corpus"
-for t in build csv_reader tab_splitter entry_parser compressor decompressor lexdump_verify \
-         lexdump_entries extras; do
+for t in build options csv_reader tab_splitter entry_parser compressor decompressor \
+         lexdump_verify lexdump_entries extras; do
   mkdir -p "$corpus/$t"
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# ---- Command lines: the arguments, separated by zero bytes ----
+args() { printf -- "$2" > "$corpus/options/$1"; }
+args build '--infile=words.tab\0--id=MyDict\0--source_language=English\0--to_unicode=2\0--largefont=1'
+args values '--unicode=1x\0--cutlong=0\0--debug\0--outfile=--id=x\0--Infile=My.CSV\0x--debug'
+args files '--abbrfile=a.txt\0--aboutfile=b.txt\0--fontfile=f\0--font_textlr=g\0--kbdfile=k\0--source_format=tab'
+args extras '--pictures_db=Pictures\0--allow_html=-1\0--FONT_TEXTHR=a.fnt\0--font_listHR=\0--font_listHR=b.fnt'
+args refusals '--unicode=00\0--id=\0--to_unicode=4'
+args help '--version\0--help\0other'
 
 # ---- CSV sources: records, quotes, line breaks, directives, refusals ----
 csv() { printf "$2" > "$corpus/csv_reader/$1.csv"; }
