@@ -19,13 +19,14 @@ using namespace lexbuild::dump;
 
 namespace {
 
-// Every byte of the JSON output is printable ASCII or a line break at its end:
-// bytes of the file that reach a finding are escaped.
+// Every byte of the JSON output is ASCII and no control character but the
+// line break at its end: bytes of the file that reach a finding are escaped
+// (DEL needs no escape in JSON).
 bool plain_json(const std::string& text) {
   if (text.empty() || text.front() != '{' || text.back() != '\n') return false;
   for (size_t i = 0; i + 1 < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c >= 0x7F) return false;
+    if (c < 0x20 || c > 0x7F) return false;
   }
   return true;
 }
