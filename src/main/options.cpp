@@ -143,6 +143,9 @@ bool parse_options(const std::vector<std::string>& args, Settings& settings, Con
       go_on = false;
     }
   }
+  // A conversion always hands a UTF-16 list on, so a later --unicode=0 must
+  // not make the compiler read it as 8-bit text.
+  if (settings.to_unicode != 0) settings.unicode = 1;
   return go_on;
 }
 

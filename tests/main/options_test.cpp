@@ -98,6 +98,18 @@ TEST(Options, ToUnicodeAlwaysSwitchesUnicodeOn) {
   EXPECT_EQ(parse({"--to_unicode=3"}).settings.to_unicode, 3);
 }
 
+TEST(Options, AConversionToUnicodeKeepsUnicodeOnWhateverFollows) {
+  // The converted list is UTF-16 whatever a later --unicode= says: reading it
+  // as 8-bit text would store every unit's zero byte as a character.
+  Parsed p = parse({"--to_unicode=2", "--unicode=0"});
+  EXPECT_EQ(p.settings.to_unicode, 2);
+  EXPECT_EQ(p.settings.unicode, 1);
+  // Without a conversion the last value stands: the source is read as it is.
+  p = parse({"--to_unicode=0", "--unicode=0"});
+  EXPECT_EQ(p.settings.unicode, 0);
+  EXPECT_EQ(parse({"--unicode=0", "--to_unicode=0"}).settings.unicode, 1);
+}
+
 TEST(Options, IntegerValuesFollowTheAtoiRules) {
   EXPECT_EQ(parse({"--unicode=1x"}).settings.unicode, 1);
   EXPECT_EQ(parse({"--largefont= +1"}).settings.largefont, 1);
