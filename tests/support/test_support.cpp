@@ -291,6 +291,12 @@ ProgramResult RunningProgram::wait() {
   ::waitpid(pid_, &status, 0);
   pid_ = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,
+                          const RunOptions& options) {
+  ProgramResult result = start_program(binary, args, options).wait();
   // A sanitizer build's program that met a memory fault, a leak or undefined
   // behaviour fails the test, whatever else the test looks at.
   for (const char* report : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
@@ -300,11 +306,6 @@ ProgramResult RunningProgram::wait() {
     }
   }
   return result;
-}
-
-ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,
-                          const RunOptions& options) {
-  return start_program(binary, args, options).wait();
 }
 
 RunningProgram start_lexbuild(const TempDir& dir, const std::vector<std::string>& args,
