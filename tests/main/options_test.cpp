@@ -9,7 +9,7 @@ namespace {
 
 // Parses `args` (without the program path) into fresh settings.
 struct Parsed {
-  Settings settings = init_settings_with_work_folder("/work");
+  Settings settings = init_settings_with_work_folder("/dictionaries");
   StringConsole console;
   bool go_on = false;
 };
@@ -42,10 +42,10 @@ TEST(Options, DefaultsStandWithoutArguments) {
   EXPECT_EQ(p.settings.id, "none");
   EXPECT_EQ(p.settings.source_format, ".csv");
   EXPECT_EQ(p.settings.cutlong, 1);
-  EXPECT_EQ(p.settings.abbrfile, "/work/_abbr.txt");
-  EXPECT_EQ(p.settings.fontfile, "/work/_fnt_trans.txt");
-  EXPECT_EQ(p.settings.aboutfile, "/work/_about.txt");
-  EXPECT_EQ(p.settings.kbdfile, "/work/_kbd.txt");
+  EXPECT_EQ(p.settings.abbrfile, "/dictionaries/_abbr.txt");
+  EXPECT_EQ(p.settings.fontfile, "/dictionaries/_fnt_trans.txt");
+  EXPECT_EQ(p.settings.aboutfile, "/dictionaries/_about.txt");
+  EXPECT_EQ(p.settings.kbdfile, "/dictionaries/_kbd.txt");
   EXPECT_FALSE(p.settings.id_given || p.settings.abbrfile_given || p.settings.aboutfile_given ||
                p.settings.largefont_given);
   EXPECT_EQ(p.console.text(), "");
