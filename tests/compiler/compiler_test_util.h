@@ -38,23 +38,6 @@ inline std::vector<uint8_t> wide_list(std::string_view text) {
   return bytes;
 }
 
-/// Closed stores holding `words` (plain ASCII, or any bytes but CR and TAB
-/// in 8-bit mode), each with the translation "x".
-inline TextStores stores_of(const std::vector<std::string>& words, bool unicode = false) {
-  std::string list;
-  for (const std::string& word : words) list += word + "\tx\r\n";
-  TextStores stores;
-  NullConsole console;
-  EntryParser parser(unicode, console, stores, "list");
-  if (unicode) {
-    parser.parse_list(wide_list(list), nullptr);
-  } else {
-    parser.parse_list({reinterpret_cast<const uint8_t*>(list.data()), list.size()}, nullptr);
-  }
-  stores.close();
-  return stores;
-}
-
 /// Closed stores parsed from a whole 8-bit list (or, with `unicode`, from
 /// its 16-bit form made by wide_list()).
 inline TextStores stores_of_list(std::string_view list, bool unicode = false) {
@@ -68,6 +51,14 @@ inline TextStores stores_of_list(std::string_view list, bool unicode = false) {
   }
   stores.close();
   return stores;
+}
+
+/// Closed stores holding `words` (plain ASCII, or any bytes but CR and TAB
+/// in 8-bit mode), each with the translation "x".
+inline TextStores stores_of(const std::vector<std::string>& words, bool unicode = false) {
+  std::string list;
+  for (const std::string& word : words) list += word + "\tx\r\n";
+  return stores_of_list(list, unicode);
 }
 
 /// The records of a database file, found through its record list.
