@@ -90,6 +90,7 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
   kIntakeTable[index](context);
   apply_extras(args, settings.outfile, context);
   output.commit();
+  report_text_changes(console, context.changes, settings.unicode);
 
   const platform::Timestamp end = platform::now();
   print_timing(console, start, end);
