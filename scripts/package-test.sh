@@ -93,6 +93,11 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     [ -z "$out" ] || fail "man -l warns about $(basename "$page"): $out"
   fi
 done
+if command -v man >/dev/null; then
+  for program in lexbuild lexdump; do
+    man -M "$root/usr/share/man" -w "$program" >/dev/null || fail "man $program finds no page"
+  done
+fi
 # The pages in the repository are the ones in the package, and pass the style checks too.
 mandoc -T lint "$source_dir"/man/*.1 || fail "mandoc -T lint finds style problems in man/"
 
