@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "driver/console.h"
 #include "driver/log.h"
@@ -29,6 +30,11 @@ struct BuildContext {
   Console& console;
   Log& log;
   TempNames temp_names;
+  /// The user's source as --infile= names it, for messages ("-" for
+  /// standard input), and the file that holds its bytes: the source itself,
+  /// or the copy of a source that can be read only once.
+  std::string source_name = settings.infile;
+  std::string source_file = settings.infile;
   /// One-byte lower-case mapping of the locale that the intake selected; the
   /// word table keys use it. The "C" mapping until a locale is selected.
   std::array<uint8_t, 256> lower_case = c_lower_case();
