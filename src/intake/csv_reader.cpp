@@ -34,6 +34,7 @@ std::string csv_out(BuildContext& context) {
   std::string lines;
   lines.reserve(kFlushSize + 64);
   CsvScanner scanner(lines, context.console);
+  scanner.map_lines(&context.source_lines);
   platform::TextInput text(in);
   try {
     for (int c; (c = text.get()) >= 0;) {
