@@ -1,10 +1,11 @@
 // What every stage of a build is handed: the settings, the console, the log,
-// the temporary names and the case mapping of the selected locale.
+// the temporary names, the build's own files and the case mapping of the selected locale.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "driver/build_files.h"
 #include "driver/console.h"
 #include "driver/log.h"
 #include "driver/settings.h"
@@ -29,6 +30,8 @@ struct BuildContext {
   Console& console;
   Log& log;
   TempNames temp_names;
+  /// The stage and side files the build made, deleted when it fails.
+  BuildFiles files;
   /// One-byte lower-case mapping of the locale that the intake selected; the
   /// word table keys use it. The "C" mapping until a locale is selected.
   std::array<uint8_t, 256> lower_case = c_lower_case();

@@ -16,6 +16,8 @@ void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLoca
   if (context.settings.to_unicode != 0) dic_unicode(context, list, locale);
   context.console.print("%s\n", "Sorting...");
   sort_list(context, list.path(), locale);
+  // The sorted list is a new file under the same name.
+  if (list.is_stage_file()) context.files.renewed(list.path());
 }
 
 void prepare_tab_list(BuildContext& context, CurrentList& list) {
