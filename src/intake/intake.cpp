@@ -4,6 +4,7 @@
 #include "intake/chain.h"
 #include "intake/csv_reader.h"
 #include "intake/current_list.h"
+#include "intake/end_of_text.h"
 #include "intake/tab_splitter.h"
 #include "platform/file.h"
 
@@ -41,6 +42,7 @@ int csv_intake(BuildContext& context) {
   Settings& settings = context.settings;
   CurrentList list(settings, &context.files);
   context.console.print("%s\n", "Analyzing...");
+  warn_early_end_of_text(context);
   const SourceLocale locale = select_source_locale(context);
   DirectiveFiles directive_files(settings, context.files);
   list.replace(csv_out(context));
@@ -55,6 +57,7 @@ int csv_intake(BuildContext& context) {
 int tab_intake(BuildContext& context) {
   CurrentList list(context.settings, &context.files);
   context.console.print("%s\n", "Analyzing...");
+  warn_early_end_of_text(context);
   prepare_tab_list(context, list);
   compile_dictionary(context);
   list.remove();

@@ -69,6 +69,20 @@ bool InputFile::open(const std::string& path) {
   return true;
 }
 
+bool InputFile::open_standard_input() {
+  close();
+  fd_ = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) {
+    error_code_ = errno;
+    return false;
+  }
+  buffer_.resize(kBufferSize);
+  pos_ = end_ = 0;
+  at_end_ = failed_ = false;
+  error_code_ = 0;
+  return true;
+}
+
 bool InputFile::refill() {
   if (fd_ < 0 || at_end_) return false;
   for (;;) {
@@ -280,6 +294,12 @@ std::optional<uint64_t> file_size(const std::string& path) {
 bool file_exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+bool readable_once(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode);
 }
 
 bool folder_exists(const std::string& path) {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -5,7 +6,6 @@
 #include <array>
 #include <atomic>
 #include <csignal>  // also sigaction() and sigfillset() of POSIX
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -55,15 +55,6 @@ void put_right(bool last) {
   }
 }
 
-// The layout the kernel gives a folder's entries in.
-struct FolderEntry {
-  uint64_t inode;
-  int64_t offset;
-  unsigned short length;
-  unsigned char type;
-  char name[1];
-};
-
 // Reads the folder with the system call itself: opendir() and readdir()
 // allocate, which a signal handler may not.
 void sweep_folder(const Sweep& sweep) {
@@ -79,9 +70,10 @@ void sweep_folder(const Sweep& sweep) {
       const long n = ::syscall(SYS_getdents64, fd, entries, sizeof entries);
       if (n <= 0) break;
       for (long at = 0; at < n;) {
-        const auto* entry = reinterpret_cast<const FolderEntry*>(entries + at);
-        if (sweep.owned(entry->name) && ::unlinkat(fd, entry->name, 0) == 0) deleted = true;
-        at += entry->length;
+        // The kernel's layout of an entry, which dirent64 describes.
+        const auto* entry = reinterpret_cast<const struct dirent64*>(entries + at);
+        if (sweep.owned(entry->d_name) && ::unlinkat(fd, entry->d_name, 0) == 0) deleted = true;
+        at += entry->d_reclen;
       }
     }
     if (!deleted) return;

@@ -157,8 +157,9 @@ TEST_F(IoFaults, AStageFileOfEitherChainThatCannotBeWrittenWhole) {
 }
 
 TEST_F(IoFaults, AChunkFileThatCannotBeWrittenWhole) {
+  // Only --debug writes chunk files.
   const Reference& ref = reference();
-  const ProgramResult r = build_with_limit((ref.list + ref.chunk) / 2);
+  const ProgramResult r = build_with_limit((ref.list + ref.chunk) / 2, {"--debug"});
   expect_clean_failure(r, "could not write the chunk " + dir_.file("trans_000000_00001.bin"));
   EXPECT_FALSE(exists(dir_.file("2.bin"))) << "the scratch file goes";
   expect_next_build_whole();
