@@ -51,7 +51,10 @@ endforeach()
 # ---- Debian package (cpack -G DEB in the build folder) ----
 set(CPACK_PACKAGE_NAME lexbuild)
 set(CPACK_PACKAGE_VENDOR "the lexbuild developers")
-set(CPACK_PACKAGE_CONTACT "the lexbuild developers <lexbuild@invalid>")
+# Whoever builds the package for others names themselves here.
+set(LEXBUILD_PACKAGE_MAINTAINER "the lexbuild developers <lexbuild@invalid>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${LEXBUILD_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "dictionary database compiler for the Velmora reader on Palm OS handhelds")
 set(CPACK_PACKAGE_DESCRIPTION

@@ -93,6 +93,19 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     [ -z "$out" ] || fail "man -l warns about $(basename "$page"): $out"
   fi
 done
+if command -v man >/dev/null; then
+  for program in lexbuild lexdump; do
+    man -M "$root/usr/share/man" -w "$program" >/dev/null || fail "man $program finds no page"
+  done
+fi
+# Every option that a program's help names is described in its page.
+for program in lexbuild lexdump; do
+  page_text=$(zcat "$root/usr/share/man/man1/$program.1.gz" | sed 's/\\-/-/g')
+  for option in $("$bin/$program" --help | grep -o -E -- '--[A-Za-z_]+' | sort -u); do
+    grep -q -i -F -- "$option" <<<"$page_text" ||
+      fail "$program --help names $option, but its manual page does not"
+  done
+done
 # The pages in the repository are the ones in the package, and pass the style checks too.
 mandoc -T lint "$source_dir"/man/*.1 || fail "mandoc -T lint finds style problems in man/"
 
