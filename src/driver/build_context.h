@@ -1,11 +1,12 @@
 // What every stage of a build is handed: the settings, the console, the log,
-// the temporary names and the case mapping of the selected locale.
+// the temporary names, the build's own files and the case mapping of the selected locale.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "driver/build_files.h"
 #include "driver/console.h"
 #include "driver/log.h"
 #include "driver/settings.h"
@@ -31,6 +32,8 @@ struct BuildContext {
   Console& console;
   Log& log;
   TempNames temp_names;
+  /// The stage and side files the build made, deleted when it fails.
+  BuildFiles files;
   /// The user's source as --infile= names it, for messages ("-" for
   /// standard input), and the file that holds its bytes: the source itself,
   /// or the copy of a source that can be read only once.

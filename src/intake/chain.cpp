@@ -33,6 +33,8 @@ void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLoca
   if (context.settings.to_unicode != 0) dic_unicode(context, list, locale);
   context.console.print("%s\n", "Sorting...");
   if (sort_list(context, list.path(), locale) == 0) check_some_entry(context, list);
+  // The sorted list is a new file under the same name.
+  if (list.is_stage_file()) context.files.renewed(list.path());
 }
 
 void prepare_tab_list(BuildContext& context, CurrentList& list) {

@@ -17,7 +17,7 @@ const char* described(const std::string& name) {
 
 }  // namespace
 
-SourceCopy::SourceCopy(BuildContext& context) {
+SourceCopy::SourceCopy(BuildContext& context) : files_(context.files) {
   Settings& settings = context.settings;
   const bool standard_input = settings.infile == kStandardInputName;
   if (!standard_input && !platform::readable_once(settings.infile)) return;
@@ -29,8 +29,7 @@ SourceCopy::SourceCopy(BuildContext& context) {
                  platform::error_text(in.error_code()).c_str());
   }
   StageFile copy(context, "csv_in");
-  path_ = copy.path();
-  on_signal_.emplace(path_);
+  path_ = copy.path();  // a signal deletes it with the build's other files
   try {
     std::vector<uint8_t> block(kCopyBlock);
     for (size_t n; (n = in.read(block.data(), block.size())) > 0;) {
@@ -50,7 +49,7 @@ SourceCopy::SourceCopy(BuildContext& context) {
 }
 
 SourceCopy::~SourceCopy() {
-  if (!path_.empty()) platform::remove_file(path_);
+  if (!path_.empty()) files_.remove(path_);
 }
 
 }  // namespace lexbuild

@@ -4,11 +4,9 @@
 // read the source from its start.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "driver/build_context.h"
-#include "platform/interrupt_cleanup.h"
 
 namespace lexbuild {
 
@@ -29,8 +27,8 @@ class SourceCopy {
   SourceCopy& operator=(const SourceCopy&) = delete;
 
  private:
+  BuildFiles& files_;
   std::string path_;
-  std::optional<platform::InterruptCleanup> on_signal_;
 };
 
 }  // namespace lexbuild

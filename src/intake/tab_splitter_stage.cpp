@@ -129,7 +129,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
       // stage file it was checking. The user's source is never deleted.
       input.close();
       if (output) output->discard();
-      if (list.is_stage_file()) platform::remove_file(list.path());
+      list.remove();
     }
     throw;
   }

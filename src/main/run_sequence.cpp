@@ -4,6 +4,8 @@
 
 #include "compiler/auxiliary_records.h"
 #include "compiler/compile.h"
+#include "compiler/work_files.h"
+#include "driver/build_files.h"
 #include "driver/report.h"
 #include "driver/timing.h"
 #include "driver/work_folder_lock.h"
@@ -73,8 +75,11 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
   // must not let a second build into the folder meanwhile.
   // cppcheck-suppress unreadVariable ; held for its lifetime
   const WorkFolderLock lock(settings);
+  // What killed or failed builds left in the folder, before this one needs room.
+  clear_leftovers(settings, log, is_build_work_file);
 
   BuildContext context(settings, console, log);
+  context.files.start(settings, is_build_work_file, is_scratch_work_file);
   derive_outfile(settings);
   // Everything the user named is checked before the work starts, and before
   // a piped source is taken in.
@@ -89,6 +94,7 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
 
   kIntakeTable[index](context);
   apply_extras(args, settings.outfile, context);
+  context.files.finish();
   output.commit();
   report_text_changes(console, context.changes, settings.unicode);
 

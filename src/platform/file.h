@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/interrupt_cleanup.h"
 
 namespace lexbuild::platform {
@@ -151,7 +152,9 @@ class OutputFile {
 /// Writes a new version of a file under a temporary name beside it and
 /// renames it over the old one on commit(), so that a failure never leaves
 /// a half-written file and the previous version survives until the end.
-/// A signal that ends the process meanwhile takes the temporary file along.
+/// A signal that ends the process meanwhile takes the temporary file along;
+/// one that a killed process left is deleted by the next replacement of
+/// the same file.
 class ReplacingOutput {
  public:
   ReplacingOutput() = default;
@@ -174,6 +177,7 @@ class ReplacingOutput {
   bool committed_ = false;
   int error_code_ = 0;
   std::optional<InterruptCleanup> cleanup_;
+  FileHold hold_;  // the temporary file is this process's own
 };
 
 /// Reads a whole file. False (with *error_code) when it cannot be opened or read.

@@ -208,6 +208,7 @@ bool ReplacingOutput::create(const std::string& path) {
   const size_t slash = path.find_last_of(kPathSeparator);
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  remove_abandoned_siblings(path, {"tmp"});
   temp_path_ = folder + "." + name + ".tmp" + std::to_string(process_id());
   committed_ = false;
   if (!file_.create(temp_path_)) {
@@ -216,6 +217,7 @@ bool ReplacingOutput::create(const std::string& path) {
     return false;
   }
   cleanup_.emplace(temp_path_);
+  hold_.hold(temp_path_);
   return true;
 }
 
@@ -230,6 +232,7 @@ bool ReplacingOutput::commit() {
   }
   committed_ = true;
   cleanup_.reset();
+  hold_.release();
   return true;
 }
 

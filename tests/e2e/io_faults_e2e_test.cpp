@@ -227,7 +227,7 @@ TEST_F(IoFaults, AWorkFolderThatFillsUp) {
   RunOptions options;
   options.env["TEMP"] = work;
   options.env["TMP"] = work;
-  options.small_folder = SmallFolder{work, 16384};
+  options.small_folder = SmallFolder{work, 20480};  // a page of it for the build's journal
   const ProgramResult r = build({}, options);
   expect_clean_failure(r, work + "/");
   EXPECT_NE(r.out.find("No space left on device; check the space in the work folder"),
