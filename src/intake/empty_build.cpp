@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/report.h"
+#include "intake/source_checks.h"
 #include "platform/file.h"
 
 namespace lexbuild {
@@ -26,20 +27,6 @@ SourceSample read_sample(const std::string& path) {
   sample.bytes.resize(file.read(sample.bytes.data(), sample.bytes.size()));
   sample.size = platform::file_size(path).value_or(sample.bytes.size());
   return sample;
-}
-
-// UTF-16 text: a byte-order mark, or zero bytes in many of the high bytes
-// of its units (every ASCII character has one).
-bool looks_16bit(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() >= 2 &&
-      ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-    return true;
-  }
-  size_t zeros = 0;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    if (bytes[i] == 0 || bytes[i + 1] == 0) ++zeros;
-  }
-  return bytes.size() >= 2 && zeros * 4 >= bytes.size() / 2;
 }
 
 bool holds_tab(const std::vector<uint8_t>& bytes) {
@@ -78,7 +65,12 @@ const char* diagnosis(const Settings& settings, const SourceSample& sample) {
 
 void check_some_entry(const BuildContext& context, CurrentList& list) {
   const SourceSample sample = read_sample(context.source_file);
-  if (sample.size == 0) return;
+  if (sample.size == 0) {
+    // A pipe whose writer failed gives nothing, too.
+    report_warning(context.console, "the source %s is empty: the dictionary holds no entry\n",
+                   source_name_for_messages(context).c_str());
+    return;
+  }
   list.remove();
   report_fatal("%s gave no entry (%llu bytes read): %s\n",
                source_name_for_messages(context).c_str(),

@@ -8,8 +8,8 @@
 
 namespace lexbuild {
 
-/// Called when the intermediate list holds no entry. An empty source may
-/// give an empty dictionary; any other ends with a fatal report naming the
+/// Called when the intermediate list holds no entry. An empty source gives
+/// an empty dictionary, with a warning; any other ends with a fatal report naming the
 /// source, what it looks like and the option that likely misreads it. The
 /// current list goes first when it is a stage file.
 void check_some_entry(const BuildContext& context, CurrentList& list);

@@ -4,7 +4,7 @@
 #include "intake/chain.h"
 #include "intake/csv_reader.h"
 #include "intake/current_list.h"
-#include "intake/end_of_text.h"
+#include "intake/source_checks.h"
 #include "intake/tab_splitter.h"
 #include "platform/file.h"
 
@@ -42,7 +42,7 @@ int csv_intake(BuildContext& context) {
   Settings& settings = context.settings;
   CurrentList list(settings, &context.files);
   context.console.print("%s\n", "Analyzing...");
-  warn_early_end_of_text(context);
+  warn_about_source(context);
   const SourceLocale locale = select_source_locale(context);
   DirectiveFiles directive_files(settings, context.files);
   list.replace(csv_out(context));
@@ -57,7 +57,7 @@ int csv_intake(BuildContext& context) {
 int tab_intake(BuildContext& context) {
   CurrentList list(context.settings, &context.files);
   context.console.print("%s\n", "Analyzing...");
-  warn_early_end_of_text(context);
+  warn_about_source(context);
   prepare_tab_list(context, list);
   compile_dictionary(context);
   list.remove();

@@ -214,6 +214,28 @@ TEST(SourceMistakes, MisreadListsAreBuiltAsBeforeWithAWarning) {
   }
 }
 
+// Sources that still give a dictionary, though hardly the one meant: an
+// empty pipe (its writer failed), and UTF-16 text read as 8-bit bytes.
+TEST(SourceMistakes, AnEmptySourceAndUtf16ReadAsBytesAreTold) {
+  TempDir dir;
+  RunOptions options;
+  options.input = "";
+  ProgramResult r = run_lexbuild(dir, {"--infile=-"}, options);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(warning_lines(r.out),
+            std::vector<std::string>{
+                "lexbuild: the source standard input is empty: the dictionary holds no entry\n"});
+
+  write_text(dir.file("words.txt"), utf16(u"cat\tanimal\r\n"));
+  r = run_lexbuild(dir, {"--infile=words.txt", "--source_format=tab"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  const std::vector<std::string> warnings = warning_lines(r.out);
+  ASSERT_FALSE(warnings.empty()) << r.out;
+  EXPECT_EQ(warnings[0],
+            "lexbuild: words.txt looks like 16-bit Unicode (UTF-16) text, which is read as 8-bit "
+            "text without --unicode=1; give --unicode=1 and --source_format=tab\n");
+}
+
 TEST(SourceMistakes, AUtf16ListOfALanguageWithoutACodePageSortsByItsRules) {
   // Armenian: case ignored, letters in their own order (ա բ գ), capitals
   // not first.

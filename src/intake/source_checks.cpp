@@ -1,4 +1,4 @@
-#include "intake/end_of_text.h"
+#include "intake/source_checks.h"
 
 #include <algorithm>
 #include <vector>
@@ -11,8 +11,6 @@ namespace {
 
 constexpr uint8_t kEndOfText = 0x1A;
 constexpr size_t kBlock = size_t{1} << 16;
-
-}  // namespace
 
 void warn_early_end_of_text(BuildContext& context) {
   const Settings& settings = context.settings;
@@ -39,6 +37,38 @@ void warn_early_end_of_text(BuildContext& context) {
                    static_cast<unsigned long long>(rest));
     return;
   }
+}
+
+void warn_16bit_read_as_8bit(BuildContext& context) {
+  if (context.settings.unicode != 0) return;
+  platform::InputFile file;
+  if (!file.open(context.source_file)) return;
+  std::vector<uint8_t> start(kBlock);
+  start.resize(file.read(start.data(), start.size()));
+  if (!looks_16bit(start)) return;
+  report_warning(context.console,
+                 "%s looks like 16-bit Unicode (UTF-16) text, which is read as 8-bit text "
+                 "without --unicode=1; give --unicode=1 and --source_format=tab\n",
+                 source_name_for_messages(context).c_str());
+}
+
+}  // namespace
+
+bool looks_16bit(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() >= 2 &&
+      ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+    return true;
+  }
+  size_t zeros = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    if (bytes[i] == 0 || bytes[i + 1] == 0) ++zeros;
+  }
+  return bytes.size() >= 2 && zeros * 4 >= bytes.size() / 2;
+}
+
+void warn_about_source(BuildContext& context) {
+  warn_16bit_read_as_8bit(context);
+  warn_early_end_of_text(context);
 }
 
 }  // namespace lexbuild
