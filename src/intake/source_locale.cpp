@@ -80,7 +80,8 @@ SourceLocale SourceLocale::select(const std::string& source_language) {
   SourceLocale locale;
   const auto language = platform::find_source_language(source_language);
   if (!language) return locale;
-  const auto table = platform::load_code_page(language->code_page);
+  auto table = platform::load_code_page(language->code_page);
+  if (table) platform::add_windows_private_use(*table);
   auto language_collator = platform::Collator::create(language->locale_id);
   if (!table || !language_collator) return locale;
 
