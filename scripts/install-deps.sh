@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev
   clang-14 libclang-rt-14-dev
   clang-tidy cppcheck clang-format
+  dpkg-dev file mandoc groff-base man-db
 )
 
 missing=()

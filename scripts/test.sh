@@ -18,3 +18,7 @@ ctest --test-dir build -j "$jobs" --output-on-failure
 # UndefinedBehaviorSanitizer, then every fuzz target for a few seconds.
 ./scripts/sanitizer-tests.sh
 ./scripts/fuzz-smoke.sh
+
+# --- packaging: the Debian package, installed into a scratch root and tried (scripts/package-test.sh) ---
+./scripts/package-test.sh
+# --- end of packaging ---

@@ -16,9 +16,9 @@ constexpr int kWordScratchLogLine = 959;
 constexpr int kTransScratchLogLine = 1020;
 constexpr int kTransScratchFatalLine = 1022;
 
-/// Compressed chunks waiting for their file, per worker thread: enough to
-/// keep every core busy while the files are written in order.
-constexpr size_t kPendingChunksPerWorker = 32;
+/// Compressed chunks waiting to be packed, per worker thread: enough to keep
+/// every core busy while they are packed in order.
+constexpr size_t kPendingChunksPerWorker = 64;
 
 [[noreturn]] void damaged_store(ChunkKind kind, uint32_t entry) {
   report_fatal("the %s store is damaged at entry %u: a record does not fit the store\n",
@@ -100,19 +100,23 @@ void write_chunk_file(BuildContext& context, ChunkKind kind, const ChunkSpan& ch
   }
 }
 
-void cut_chunks(BuildContext& context, const TextStores& stores, ChunkKind kind) {
+PackedChunks cut_chunks(BuildContext& context, const TextStores& stores, ChunkKind kind) {
   check_limits(context, stores);
   const std::vector<ChunkSpan> chunks = plan_chunks(stores, kind);
   const std::span<const uint8_t> store = chunk_store(stores, kind);
-  // Chunks are independent: they are compressed on every core, and their
-  // files are written one after another in entry order.
+  const bool keep_files = context.settings.debug;
+  ChunkPacking packing(kind);
+  // Chunks are independent: they are compressed on every core, and packed
+  // (and with --debug written) one after another in entry order.
   const size_t workers = worker_count();
   ordered_parallel<std::vector<uint8_t>>(
       chunks.size(), workers, workers * kPendingChunksPerWorker,
       [&](size_t i) { return compress_bytes(store.subspan(chunks[i].offset, chunks[i].size)); },
       [&](size_t i, const std::vector<uint8_t>& bytes) {
-        write_chunk_file(context, kind, chunks[i], bytes);
+        if (keep_files) write_chunk_file(context, kind, chunks[i], bytes);
+        packing.add_chunk(chunks[i].first, chunks[i].count, bytes);
       });
+  return packing.finish();
 }
 
 }  // namespace
@@ -142,12 +146,12 @@ std::vector<ChunkSpan> plan_chunks(const TextStores& stores, ChunkKind kind) {
   return chunks;
 }
 
-void cut_word_chunks(BuildContext& context, const TextStores& stores) {
-  cut_chunks(context, stores, ChunkKind::kWords);
+PackedChunks cut_word_chunks(BuildContext& context, const TextStores& stores) {
+  return cut_chunks(context, stores, ChunkKind::kWords);
 }
 
-void cut_translation_chunks(BuildContext& context, const TextStores& stores) {
-  cut_chunks(context, stores, ChunkKind::kTranslations);
+PackedChunks cut_translation_chunks(BuildContext& context, const TextStores& stores) {
+  return cut_chunks(context, stores, ChunkKind::kTranslations);
 }
 
 }  // namespace lexbuild

@@ -1,5 +1,7 @@
 #include "compiler/finish_compile.h"
 
+#include <utility>
+
 #include "compiler/auxiliary_records.h"
 #include "compiler/chunking.h"
 #include "compiler/database.h"
@@ -14,11 +16,11 @@ void finish_compile(BuildContext& context, CompilerState& state) {
   console.print("%s\n", "Creating word table...");
   state.word_table = build_word_table(state.stores, context.lower_case, console);
   write_table_dump(context, state.word_table);
-  cut_word_chunks(context, state.stores);
+  PackedChunks words = cut_word_chunks(context, state.stores);
 
   console.print("%s\n", "Preparing data...");
-  cut_translation_chunks(context, state.stores);
-  // The chunk files hold all the text from here on; only the count is
+  PackedChunks translations = cut_translation_chunks(context, state.stores);
+  // The packed records hold all the text from here on; only the count is
   // needed. Swapping with empty vectors gives their memory back.
   std::vector<uint8_t>().swap(state.stores.words);
   std::vector<uint8_t>().swap(state.stores.translations);
@@ -26,10 +28,10 @@ void finish_compile(BuildContext& context, CompilerState& state) {
 
   const uint32_t entries = state.stores.entry_count;
   console.print("%s\n", "Compressing data...");
-  state.words_records = pack_records(context, state.word_table, ChunkKind::kWords, entries);
+  state.words_records = pack_records(context, state.word_table, std::move(words), entries);
 
   console.print("%s\n", "Writing file...");
-  state.trans_records = pack_records(context, state.word_table, ChunkKind::kTranslations, entries);
+  state.trans_records = pack_records(context, state.word_table, std::move(translations), entries);
 
   // Only now do the nodes know their records and slots.
   write_table_record(context, state.word_table);

@@ -22,28 +22,49 @@ inline size_t worker_count() {
   return std::clamp<size_t>(n == 0 ? 1 : n, 1, 8);
 }
 
+/// Items handed over together: one claim and one hand-over per batch keep
+/// the threads' synchronisations few, while enough batches stay in flight
+/// to keep every worker busy and the last one short.
+inline size_t ordered_batch_size(size_t count, size_t workers, size_t window) {
+  constexpr size_t kLargestBatch = 32;
+  constexpr size_t kBatchesPerWorker = 8;
+  const size_t by_count = count / (workers * kBatchesPerWorker);
+  const size_t by_window = window / (workers + 1);
+  return std::clamp<size_t>(std::min(by_count, by_window), 1, kLargestBatch);
+}
+
 /// Calls produce(i) for i = 0 to count - 1 on up to `workers` threads and
 /// consume(i, result) on the calling thread in ascending i. At most `window`
-/// results wait to be consumed, which bounds the memory they take. The first
-/// exception thrown by either side stops the work; it is rethrown here once
-/// every thread has ended.
+/// results wait to be consumed, which bounds the memory they take. Items go
+/// to the threads in batches (ordered_batch_size), so a batch, not an item,
+/// costs the synchronisations. The first exception thrown by either side
+/// stops the work; it is rethrown here once every thread has ended.
 template <typename Result, typename Produce, typename Consume>
 void ordered_parallel(size_t count, size_t workers, size_t window, Produce&& produce,
                       Consume&& consume) {
   window = std::max<size_t>(window, 1);
-  if (workers <= 1 || count < 2) {
+  auto plain_loop = [&] {
     for (size_t i = 0; i < count; ++i) {
       Result result = produce(i);
       consume(i, result);
     }
+  };
+  if (workers <= 1 || count < 2) {
+    plain_loop();
     return;
   }
 
+  const size_t batch = ordered_batch_size(count, workers, window);
+  const size_t batches = (count + batch - 1) / batch;
+  const auto batch_start = [batch](size_t b) { return b * batch; };
+  const auto batch_end = [batch, count](size_t b) { return std::min(count, (b + 1) * batch); };
+
   std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::optional<Result>> slots(count);
-  size_t next = 0;      // the next item to produce
-  size_t consumed = 0;  // items handed to consume()
+  std::condition_variable ready;  // a batch was handed over (the caller waits)
+  std::condition_variable room;   // the window moved on (the workers wait)
+  std::vector<std::optional<std::vector<Result>>> slots(batches);
+  size_t next = 0;      // the next batch to produce
+  size_t consumed = 0;  // items before this one have been consumed
   bool stop = false;
   std::exception_ptr failure;
 
@@ -53,25 +74,30 @@ void ordered_parallel(size_t count, size_t workers, size_t window, Produce&& pro
       if (!failure) failure = error;
       stop = true;
     }
-    changed.notify_all();
+    ready.notify_all();
+    room.notify_all();
   };
 
   auto work = [&] {
+    std::vector<Result> results;
     for (;;) {
-      size_t i = 0;
+      size_t b = 0;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || next == count || next < consumed + window; });
-        if (stop || next == count) return;
-        i = next++;
+        // A batch starts only when all of it lies within the window.
+        room.wait(lock,
+                  [&] { return stop || next == batches || batch_end(next) <= consumed + window; });
+        if (stop || next == batches) return;
+        b = next++;
       }
       try {
-        Result result = produce(i);
+        results.clear();
+        for (size_t i = batch_start(b); i < batch_end(b); ++i) results.push_back(produce(i));
         {
           std::lock_guard lock(mutex);
-          slots[i] = std::move(result);
+          slots[b] = std::move(results);
         }
-        changed.notify_all();
+        ready.notify_one();
       } catch (...) {
         fail(std::current_exception());
         return;
@@ -80,7 +106,7 @@ void ordered_parallel(size_t count, size_t workers, size_t window, Produce&& pro
   };
 
   std::vector<std::thread> threads;
-  for (size_t w = 0; w < std::min(workers, count); ++w) {
+  for (size_t w = 0; w < std::min(workers, batches); ++w) {
     try {
       threads.emplace_back(work);
     } catch (const std::system_error&) {
@@ -88,26 +114,25 @@ void ordered_parallel(size_t count, size_t workers, size_t window, Produce&& pro
     }
   }
   if (threads.empty()) {
-    for (size_t i = 0; i < count; ++i) {
-      Result result = produce(i);
-      consume(i, result);
-    }
+    plain_loop();
     return;
   }
 
   try {
-    for (size_t i = 0; i < count; ++i) {
-      Result result;
+    for (size_t b = 0; b < batches; ++b) {
+      std::vector<Result> results;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || slots[i].has_value(); });
+        consumed = batch_start(b);
+        room.notify_all();
+        ready.wait(lock, [&] { return stop || slots[b].has_value(); });
         if (stop) break;  // a producer failed
-        result = std::move(*slots[i]);
-        slots[i].reset();
-        consumed = i + 1;
+        results = std::move(*slots[b]);
+        slots[b].reset();
       }
-      changed.notify_all();
-      consume(i, result);
+      for (size_t i = batch_start(b); i < batch_end(b); ++i) {
+        consume(i, results[i - batch_start(b)]);
+      }
     }
   } catch (...) {
     fail(std::current_exception());

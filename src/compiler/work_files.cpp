@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string>
 
+#include "compiler/chunk_files.h"
 #include "driver/report.h"
 #include "platform/file.h"
 
@@ -50,6 +51,15 @@ bool is_compiler_work_file(std::string_view name) {
   return std::ranges::find(kFixedNames, name) != std::end(kFixedNames) ||
          std::ranges::any_of(kNumberedShapes,
                              [name](std::string_view shape) { return has_shape(name, shape); });
+}
+
+bool is_scratch_work_file(const char* name) {
+  const std::string_view n = name;
+  return n == "1.bin" || n == kCompressedScratchFile;
+}
+
+bool is_build_work_file(const char* name) {
+  return is_scratch_work_file(name) || is_compiler_work_file(name);
 }
 
 void remove_stale_work_files(const Settings& settings, Log& log) {

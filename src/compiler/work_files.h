@@ -37,6 +37,14 @@ void write_work_file(const Settings& settings, std::string_view name,
 /// and the same for trans).
 bool is_compiler_work_file(std::string_view name);
 
+/// Whether `name` is a scratch file of the compiler in the work folder
+/// ("1.bin", "2.bin"), which no build leaves behind.
+bool is_scratch_work_file(const char* name);
+
+/// Whether `name` is a compiler work file or a scratch file: the files of
+/// the work folder that the build holding its lock may delete.
+bool is_build_work_file(const char* name);
+
 /// Deletes the record and chunk files that an earlier run left in the work
 /// folder (a run with --debug keeps them, a failed run leaves them), so that
 /// the database receives only this run's records. Fatal when one cannot be

@@ -1,14 +1,17 @@
 // What every stage of a build is handed: the settings, the console, the log,
-// the temporary names and the case mapping of the selected locale.
+// the temporary names, the build's own files and the case mapping of the selected locale.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
+#include "driver/build_files.h"
 #include "driver/console.h"
 #include "driver/log.h"
 #include "driver/settings.h"
 #include "driver/temp_names.h"
+#include "driver/text_changes.h"
 
 namespace lexbuild {
 
@@ -29,9 +32,23 @@ struct BuildContext {
   Console& console;
   Log& log;
   TempNames temp_names;
+  /// The stage and side files the build made, deleted when it fails.
+  BuildFiles files;
+  /// The user's source as --infile= names it, for messages ("-" for
+  /// standard input), and the file that holds its bytes: the source itself,
+  /// or the copy of a source that can be read only once.
+  std::string source_name = settings.infile;
+  std::string source_file = settings.infile;
+  /// What the intake changed of the author's text, told at the end.
+  TextChanges changes;
   /// One-byte lower-case mapping of the locale that the intake selected; the
   /// word table keys use it. The "C" mapping until a locale is selected.
   std::array<uint8_t, 256> lower_case = c_lower_case();
 };
+
+/// The source's name as messages give it: "standard input" for "-".
+inline std::string source_name_for_messages(const BuildContext& context) {
+  return context.source_name == "-" ? std::string("standard input") : context.source_name;
+}
 
 }  // namespace lexbuild

@@ -1,6 +1,8 @@
 #include "intake/chain.h"
 
+#include "driver/report.h"
 #include "intake/csv_reader.h"
+#include "intake/empty_build.h"
 #include "intake/locale_sort.h"
 #include "intake/tab_splitter.h"
 #include "intake/unicode_conversion.h"
@@ -9,8 +11,23 @@
 namespace lexbuild {
 
 SourceLocale select_source_locale(BuildContext& context) {
-  SourceLocale locale = SourceLocale::select(context.settings.source_language);
+  const Settings& settings = context.settings;
+  const std::string& name = settings.source_language;
+  SourceLocale locale = SourceLocale::select(name, settings.unicode != 0);
   context.lower_case = locale.lower_case();
+  // A misspelt name would sort the list by the "C" rules without a word.
+  if (locale.language() == SourceLocale::Language::kUnknown) {
+    report_warning(context.console,
+                   "the language '%s' is not known: the \"C\" rules sort the list; see "
+                   "--help source_language for the names\n",
+                   name.c_str());
+  } else if (locale.language() == SourceLocale::Language::kWithoutCodePage &&
+             settings.unicode == 0) {
+    report_warning(context.console,
+                   "%s has no 8-bit code page: the \"C\" rules and code page apply to this "
+                   "8-bit list; give --unicode=1 with a UTF-16 list to sort it as %s\n",
+                   name.c_str(), name.c_str());
+  }
   return locale;
 }
 
@@ -57,7 +74,7 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
   // ASCII, which no multi-byte sequence contains), checked beforehand so that
   // refusals name the source's lines, and its list is converted after it.
   check_utf8_list(context, list, locale, ListTarget::kUtf16);
-  Utf8LineConverter directives(locale, ListTarget::kCodePage, list.path(),
+  Utf8LineConverter directives(locale, ListTarget::kCodePage, source_name_for_messages(context),
                                settings.source_language);
   list.replace(csv_out(context, &directives));
   utf8_in(context, list, locale, ListTarget::kUtf16);
@@ -66,7 +83,9 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
 void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
   if (context.settings.to_unicode != 0 && !list.is_utf16()) dic_unicode(context, list, locale);
   context.console.print("%s\n", "Sorting...");
-  sort_list(context, list.path(), locale);
+  if (sort_list(context, list.path(), locale) == 0) check_some_entry(context, list);
+  // The sorted list is a new file under the same name.
+  if (list.is_stage_file()) context.files.renewed(list.path());
 }
 
 void prepare_tab_list(BuildContext& context, CurrentList& list) {

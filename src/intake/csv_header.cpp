@@ -6,7 +6,7 @@
 namespace lexbuild {
 namespace {
 
-std::string read_header_line(const std::string& path, bool& opened) {
+std::string read_header_line(const std::string& path, bool& opened, bool& has_tab) {
   platform::InputFile file;
   opened = file.open(path);
   std::string line;
@@ -15,6 +15,7 @@ std::string read_header_line(const std::string& path, bool& opened) {
   for (int c; line.size() < kHeaderLineCapacity && (c = text.get()) >= 0 && c != '\n';) {
     line.push_back(static_cast<char>(c));
   }
+  has_tab = line.find('\t') != std::string::npos;
   // The line is searched as a zero-terminated text.
   if (const size_t zero = line.find('\0'); zero != std::string::npos) line.resize(zero);
   return line;
@@ -62,9 +63,18 @@ std::string directive_file_text(std::string_view value, char line_break) {
 void read_header_directives(BuildContext& context, Utf8LineConverter* utf8_text) {
   Settings& settings = context.settings;
   bool opened = false;
-  std::string line = read_header_line(settings.infile, opened);
+  bool has_tab = false;
+  std::string line = read_header_line(settings.infile, opened, has_tab);
   if (!opened) return;
   if (utf8_text && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+  // The format detection looks at the first 49 characters only: a TAB list
+  // whose first TAB comes later is read as CSV, each line one field.
+  if (has_tab) {
+    report_warning(context.console,
+                   "the first line of %s holds a TAB: the list looks tab-separated but is read "
+                   "as CSV; give --source_format=tab if it is a TAB list\n",
+                   source_name_for_messages(context).c_str());
+  }
   // The texts go into the code page like the entries.
   auto text = [utf8_text](std::optional<std::string> value) {
     if (value && utf8_text) value = utf8_text->to_code_page(*value, 1);
@@ -83,7 +93,13 @@ void read_header_directives(BuildContext& context, Utf8LineConverter* utf8_text)
   }
   if (!settings.id_given) {
     if (auto value = text(directive_value(line, "ID="))) {
-      if (value->size() > kIdDirectiveLimit) {
+      if (value->empty()) {
+        // An empty name would leave the dictionary nameless in the reader's list.
+        report_warning(context.console,
+                       "the first line's ID=[] gives no name; the dictionary keeps the ID '%s'\n",
+                       settings.id.c_str());
+        value = settings.id;
+      } else if (value->size() > kIdDirectiveLimit) {
         report_warning(
             context.console, "the dictionary ID '%s' is longer than %zu characters; '%s' is used\n",
             value->c_str(), kIdDirectiveLimit, value->substr(0, kIdDirectiveLimit).c_str());

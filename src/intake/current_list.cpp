@@ -6,21 +6,39 @@
 
 namespace lexbuild {
 
+namespace {
+
+void remove_stage_file(BuildFiles* files, const std::string& path) {
+  if (files) {
+    files->remove(path);
+  } else {
+    platform::remove_file(path);
+  }
+}
+
+}  // namespace
+
 void CurrentList::replace(const std::string& stage_path) {
-  if (is_stage_file_) platform::remove_file(path_);
+  if (is_stage_file_) remove_stage_file(files_, path_);
   path_ = stage_path;
   is_stage_file_ = true;
   settings_.infile = stage_path;
 }
 
 void CurrentList::remove() {
-  if (is_stage_file_) platform::remove_file(path_);
+  // Once only: another build may take the name as soon as it is free.
+  if (is_stage_file_) remove_stage_file(files_, path_);
+  is_stage_file_ = false;
 }
 
-StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::FileMode mode) {
+StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::FileMode mode)
+    : files_(context.files) {
   for (;;) {
     path_ = context.temp_names.next(prefix);
-    if (file_.create_new(path_, mode)) return;
+    if (file_.create_new(path_, mode)) {
+      files_.created(path_);
+      return;
+    }
     if (file_.error_code() != EEXIST) break;
   }
   report_fatal(
@@ -31,7 +49,7 @@ StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::F
 
 void StageFile::close() {
   if (!file_.close()) {
-    platform::remove_file(path_);
+    files_.remove(path_);
     report_fatal(
         "could not write file %s: %s; make room in that folder, or set TMP to another "
         "one\n",
@@ -41,7 +59,7 @@ void StageFile::close() {
 
 void StageFile::discard() {
   file_.close();
-  platform::remove_file(path_);
+  files_.remove(path_);
 }
 
 void open_list(platform::InputFile& file, const std::string& path) {

@@ -14,7 +14,10 @@ namespace lexbuild {
 /// later the newest stage file. The user's source is never deleted.
 class CurrentList {
  public:
-  explicit CurrentList(Settings& settings) : settings_(settings), path_(settings.infile) {}
+  /// Stage files go through `files` when it is given, so that a failed or
+  /// interrupted build deletes them.
+  explicit CurrentList(Settings& settings, BuildFiles* files = nullptr)
+      : settings_(settings), files_(files), path_(settings.infile) {}
   CurrentList(const CurrentList&) = delete;
   CurrentList& operator=(const CurrentList&) = delete;
 
@@ -37,6 +40,7 @@ class CurrentList {
 
  private:
   Settings& settings_;
+  BuildFiles* files_;
   std::string path_;
   bool is_stage_file_ = false;
   bool utf16_ = false;
@@ -56,6 +60,8 @@ class StageFile {
 
   const std::string& path() const { return path_; }
   platform::OutputFile& out() { return file_; }
+  /// The build's files, to which this one belongs.
+  BuildFiles& files() { return files_; }
 
   /// Closes the file; fatal, naming it, when any write failed (a full disk).
   /// The incomplete file is deleted then: it would only take up room.
@@ -64,6 +70,7 @@ class StageFile {
   void discard();
 
  private:
+  BuildFiles& files_;
   std::string path_;
   platform::OutputFile file_;
 };

@@ -3,6 +3,7 @@
 #include "compiler/compile.h"
 #include "intake/chain.h"
 #include "intake/current_list.h"
+#include "intake/end_of_text.h"
 #include "intake/tab_splitter.h"
 #include "platform/file.h"
 
@@ -16,28 +17,33 @@ namespace {
 // the next build, whatever dictionary that is.
 class DirectiveFiles {
  public:
-  explicit DirectiveFiles(const Settings& settings) : settings_(settings) {}
+  DirectiveFiles(const Settings& settings, BuildFiles& files) : settings_(settings), files_(files) {
+    if (!settings_.abbrfile_given) files_.claim(settings_.abbrfile);
+    if (!settings_.aboutfile_given) files_.claim(settings_.aboutfile);
+  }
   ~DirectiveFiles() { remove(); }
   DirectiveFiles(const DirectiveFiles&) = delete;
   DirectiveFiles& operator=(const DirectiveFiles&) = delete;
 
   void remove() {
-    if (!settings_.abbrfile_given) platform::remove_file(settings_.abbrfile);
-    if (!settings_.aboutfile_given) platform::remove_file(settings_.aboutfile);
+    if (!settings_.abbrfile_given) files_.remove(settings_.abbrfile);
+    if (!settings_.aboutfile_given) files_.remove(settings_.aboutfile);
   }
 
  private:
   const Settings& settings_;
+  BuildFiles& files_;
 };
 
 }  // namespace
 
 int csv_intake(BuildContext& context) {
   Settings& settings = context.settings;
-  CurrentList list(settings);
+  CurrentList list(settings, &context.files);
   context.console.print("%s\n", "Analyzing...");
+  warn_early_end_of_text(context);
   const SourceLocale locale = select_source_locale(context);
-  DirectiveFiles directive_files(settings);
+  DirectiveFiles directive_files(settings, context.files);
   read_csv_source(context, list, locale);
   csv_cut_out(context, list, /*keep_copy=*/false);
   convert_and_sort(context, list, locale);
@@ -48,8 +54,9 @@ int csv_intake(BuildContext& context) {
 }
 
 int tab_intake(BuildContext& context) {
-  CurrentList list(context.settings);
+  CurrentList list(context.settings, &context.files);
   context.console.print("%s\n", "Analyzing...");
+  warn_early_end_of_text(context);
   prepare_tab_list(context, list);
   compile_dictionary(context);
   list.remove();

@@ -97,8 +97,10 @@ int compare_16bit_keys_c(std::span<const uint8_t> a, std::span<const uint8_t> b)
 }
 
 std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding encoding,
-                                   const SourceLocale& locale, bool* too_long) {
+                                   const SourceLocale& locale, bool* too_long,
+                                   size_t* entry_count) {
   ListLines lines = split_list(data, encoding, too_long);
+  if (entry_count != nullptr) *entry_count = lines.entries.size();
   if (encoding == ListEncoding::k8Bit) {
     sort_8bit(data, lines.entries, locale.byte_ranks());
   } else if (locale.collator() == nullptr) {
@@ -112,14 +114,15 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
   return std::move(lines.entries);
 }
 
-void sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale) {
+size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale) {
   const ListEncoding encoding =
       context.settings.unicode ? ListEncoding::k16Bit : ListEncoding::k8Bit;
   std::vector<uint8_t> data;
   if (!platform::read_file(path, data)) report_fatal("could not open file %s", path.c_str());
 
   bool too_long = false;
-  const std::vector<ListLine> lines = sorted_lines(data, encoding, locale, &too_long);
+  size_t entries = 0;
+  const std::vector<ListLine> lines = sorted_lines(data, encoding, locale, &too_long, &entries);
   if (too_long) report_fatal("a line of %s is longer than 4 GiB\n", path.c_str());
 
   // The new order goes to a file beside the list and replaces it only when
@@ -142,6 +145,7 @@ void sort_list(const BuildContext& context, const std::string& path, const Sourc
         "to another one\n",
         path.c_str(), platform::error_text(output.error_code()).c_str());
   }
+  return entries;
 }
 
 }  // namespace lexbuild

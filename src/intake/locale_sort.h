@@ -26,12 +26,15 @@ int compare_16bit_keys_c(std::span<const uint8_t> a, std::span<const uint8_t> b)
 /// The lines of the list `data` in their sorted order: entries ascending by
 /// their keys (ties keep their list order), then the lines without a TAB in
 /// their list order, so that they never come between entries; empty lines
-/// are dropped, since the compiler would stop at the first one.
+/// are dropped, since the compiler would stop at the first one. The number
+/// of entries goes to `entry_count` when given.
 std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding encoding,
-                                   const SourceLocale& locale, bool* too_long);
+                                   const SourceLocale& locale, bool* too_long,
+                                   size_t* entry_count = nullptr);
 
 /// Sorts the list at `path` in place: 8-bit with CR LF line ends, or 16-bit
-/// (settings.unicode) with the bytes 0D 0A as line ends.
-void sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale);
+/// (settings.unicode) with the bytes 0D 0A as line ends. Returns the number
+/// of its lines that hold a TAB, each an entry for the compiler.
+size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale);
 
 }  // namespace lexbuild

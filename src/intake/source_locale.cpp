@@ -76,16 +76,31 @@ SourceLocale::SourceLocale(SourceLocale&&) noexcept = default;
 SourceLocale& SourceLocale::operator=(SourceLocale&&) noexcept = default;
 SourceLocale::~SourceLocale() = default;
 
-SourceLocale SourceLocale::select(const std::string& source_language) {
+SourceLocale SourceLocale::select(const std::string& source_language, bool sixteen_bit) {
   SourceLocale locale;
-  const auto language = platform::find_source_language(source_language);
-  if (!language) return locale;
-  auto table = platform::load_code_page(language->code_page);
+  const auto found = platform::find_source_language(source_language);
+  if (!found) {
+    std::string lower = source_language;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    const bool c_asked = lower.empty() || lower == "c" || lower == "posix";
+    locale.language_ = c_asked ? Language::kNone : Language::kUnknown;
+    return locale;
+  }
+  if (found->code_page == 0) {
+    locale.language_ = Language::kWithoutCodePage;
+    if (sixteen_bit) locale.collator_ = platform::Collator::create(found->locale_id);
+    return locale;
+  }
+  auto table = platform::load_code_page(found->code_page);
   if (table) platform::add_windows_private_use(*table);
-  auto language_collator = platform::Collator::create(language->locale_id);
-  if (!table || !language_collator) return locale;
+  auto language_collator = platform::Collator::create(found->locale_id);
+  if (!table || !language_collator) {
+    locale.language_ = Language::kUnknown;
+    return locale;
+  }
 
-  locale.code_page_ = language->code_page;
+  locale.language_ = Language::kFound;
+  locale.code_page_ = found->code_page;
   for (int b = 0; b < 256; ++b) {
     locale.units_[b] = table->units[b];
     locale.defined_[b] = table->defined[b];

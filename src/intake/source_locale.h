@@ -25,11 +25,22 @@ class SourceLocale {
   SourceLocale& operator=(SourceLocale&& other) noexcept;
   ~SourceLocale();
 
+  /// What a --source_language= value turned out to name.
+  enum class Language {
+    kNone,             // empty, "C" or "POSIX": the "C" locale, as asked
+    kFound,            // a language with its code page and collation
+    kUnknown,          // no language the program knows: the "C" locale
+    kWithoutCodePage,  // a language without an 8-bit code page
+  };
+
   /// The locale of `source_language`; the "C" locale when the name is empty
-  /// or names no language with an ANSI code page (silently, as Windows does).
-  static SourceLocale select(const std::string& source_language);
+  /// or names no language with an ANSI code page. A language without one
+  /// still gives its collation to a 16-bit list (`sixteen_bit`), whose text
+  /// needs no code page; its bytes stay their own characters.
+  static SourceLocale select(const std::string& source_language, bool sixteen_bit = false);
 
   bool is_c() const { return collator_ == nullptr; }
+  Language language() const { return language_; }
   /// The ANSI code page; 0 for the "C" locale.
   int code_page() const { return code_page_; }
 
@@ -53,6 +64,7 @@ class SourceLocale {
   const platform::Collator* collator() const { return collator_.get(); }
 
  private:
+  Language language_ = Language::kNone;
   int code_page_ = 0;
   std::array<char16_t, 256> units_{};
   std::array<bool, 256> defined_{};

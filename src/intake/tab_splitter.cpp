@@ -117,6 +117,7 @@ void TabSplitter<Unit>::line_end() {
         return;
       }
       // A short line without a TAB passes unchanged; the compiler skips it.
+      count_line_without_entry();
       emit(buffer_.size());
       reset();
       ++line_;
@@ -133,6 +134,7 @@ void TabSplitter<Unit>::line_end() {
 template <typename Unit>
 void TabSplitter<Unit>::finish() {
   if (part_ == Part::kWord && word_count_ <= limits_.word) {
+    if (!buffer_.empty()) count_line_without_entry();
     reset();
     return;
   }
@@ -153,6 +155,7 @@ void TabSplitter<Unit>::repair_word() {
   head.push_back(static_cast<Unit>(kTab));
   buffer_.insert(buffer_.begin(), head.begin(), head.end());
   truncated_ = true;
+  ++changes_.words_cut;
   definition_start_ = head.size();
   part_ = Part::kRestOfWord;
 }
@@ -170,7 +173,7 @@ void TabSplitter<Unit>::end_word_without_tab() {
 template <typename Unit>
 void TabSplitter<Unit>::end_definition_line() {
   if (definition_count() > limits_.definition) cut_while_over();
-  emit(buffer_.size());
+  emit_entry(buffer_.size());
   reset();
   ++line_;
 }
@@ -200,6 +203,7 @@ void TabSplitter<Unit>::cut_while_over() {
         definition_start_ += kMarkerLength;
       }
       marker_placed_ = true;
+      ++changes_.definitions_cut;
       write_marker();
     }
     const auto first = buffer_.begin() + static_cast<ptrdiff_t>(definition_start_);
@@ -211,7 +215,7 @@ void TabSplitter<Unit>::cut_while_over() {
     if (space.base() == first && is_high_surrogate(first[static_cast<ptrdiff_t>(piece) - 1])) {
       --piece;
     }
-    emit(definition_start_ + piece);
+    emit_entry(definition_start_ + piece);
     buffer_.erase(first, first + static_cast<ptrdiff_t>(piece));
     if (++piece_ > kMaxPieces) {
       report_fatal("word definition is too long to cut into %d pieces, line %d\n", kMaxPieces,
@@ -237,6 +241,25 @@ void TabSplitter<Unit>::write_marker() {
 template <typename Unit>
 void TabSplitter<Unit>::emit(size_t length) {
   sink_(std::span<const Unit>(buffer_.data(), length));
+}
+
+template <typename Unit>
+void TabSplitter<Unit>::emit_entry(size_t length) {
+  if (++entries_ > max_entries_) {
+    report_fatal(
+        "%s, line %d: the list holds more than %llu entries, the most a dictionary can hold; "
+        "split it into smaller dictionaries\n",
+        source_name_.c_str(), line_, static_cast<unsigned long long>(max_entries_));
+  }
+  emit(length);
+}
+
+// A line of spaces, or none, is blank; the others lack their TAB.
+template <typename Unit>
+void TabSplitter<Unit>::count_line_without_entry() {
+  const bool blank = std::all_of(buffer_.begin(), buffer_.end(),
+                                 [](Unit u) { return u == static_cast<Unit>(kSpace); });
+  ++(blank ? changes_.blank_lines : changes_.lines_without_tab);
 }
 
 template <typename Unit>

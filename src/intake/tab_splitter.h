@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "driver/build_context.h"
+#include "driver/text_changes.h"
 #include "intake/current_list.h"
 #include "platform/file.h"
 
@@ -61,6 +63,18 @@ class TabSplitter {
   /// Number of the source line being read, from 1.
   int line() const { return line_; }
 
+  /// What the splitter changed so far: words cut, definitions cut into
+  /// pieces, and the lines that carry no entry (the compiler skips those
+  /// without a TAB, the sort drops empty ones).
+  const TextChanges& changes() const { return changes_; }
+
+  /// Refuses the list once it holds more than `max_entries` entries (lines
+  /// with a TAB, pieces included), naming `source_name` and the line.
+  void limit_entries(uint64_t max_entries, std::string source_name) {
+    max_entries_ = max_entries;
+    source_name_ = std::move(source_name);
+  }
+
  private:
   enum class Part { kWord, kRestOfWord, kDefinition };
 
@@ -74,6 +88,8 @@ class TabSplitter {
   void cut_while_over();
   void write_marker();
   void emit(size_t length);
+  void emit_entry(size_t length);
+  void count_line_without_entry();
   void reset();
   size_t longest_word() const { return kCapacity - limits_.word - 5; }
 
@@ -92,6 +108,10 @@ class TabSplitter {
   size_t marker_at_ = 0;
   int piece_ = 1;
   int line_ = 1;
+  TextChanges changes_;
+  uint64_t entries_ = 0;
+  uint64_t max_entries_ = UINT64_MAX;
+  std::string source_name_;
 };
 
 extern template class TabSplitter<uint8_t>;

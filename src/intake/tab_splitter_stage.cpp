@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "compiler/format.h"
 #include "driver/report.h"
 #include "intake/tab_splitter.h"
 #include "intake/text_blocks.h"
@@ -84,8 +85,7 @@ void feed_16bit(platform::InputFile& file, TabSplitter<char16_t>& splitter) {
 int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
   const Settings& settings = context.settings;
   const bool cut = settings.cutlong != 0;
-  const bool sixteen_bit =
-      settings.unicode != 0 && (settings.to_unicode == 0 || list.is_utf16());
+  const bool sixteen_bit = settings.unicode != 0 && (settings.to_unicode == 0 || list.is_utf16());
   const SplitLimits limits = split_limits(settings.unicode);
   const SplitMode mode = cut ? SplitMode::kCut : SplitMode::kCheck;
 
@@ -109,7 +109,9 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                        out->write(bytes);
                                        out->write(kLineEnd);
                                      });
+      splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
       feed_16bit(input, splitter);
+      context.changes += splitter.changes();
     } else {
       TabSplitter<uint8_t> splitter(limits, mode, context.console,
                                     [&](std::span<const uint8_t> line) {
@@ -117,7 +119,9 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                       out->write(line);
                                       out->write(kLineEnd);
                                     });
+      splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
       feed_8bit_text(input, splitter);
+      context.changes += splitter.changes();
     }
   } catch (const FatalError&) {
     if (mode == SplitMode::kCheck) {
@@ -125,7 +129,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
       // stage file it was checking. The user's source is never deleted.
       input.close();
       if (output) output->discard();
-      if (list.is_stage_file()) platform::remove_file(list.path());
+      list.remove();
     }
     throw;
   }

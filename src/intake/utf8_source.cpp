@@ -93,13 +93,20 @@ std::string utf8_of(char32_t code) {
 }
 
 std::string where_stored(const SourceLocale& locale, const std::string& language) {
-  if (locale.is_c()) {
-    return "the \"C\" locale" +
-           std::string(language.empty() ? " (no --source_language)"
-                                        : " (--source_language=" + language + " is unknown)") +
-           ", which stores U+0001 to U+00FF";
+  using Language = SourceLocale::Language;
+  switch (locale.language()) {
+    case Language::kFound:
+      return "codepage " + std::to_string(locale.code_page()) + " of --source_language=" + language;
+    case Language::kNone:
+      break;
+    case Language::kUnknown:
+      return "the \"C\" locale (--source_language=" + language +
+             " is no language lexbuild knows), which stores U+0001 to U+00FF";
+    case Language::kWithoutCodePage:
+      return "the \"C\" locale (--source_language=" + language +
+             " has no 8-bit codepage), which stores U+0001 to U+00FF";
   }
-  return "codepage " + std::to_string(locale.code_page()) + " of --source_language=" + language;
+  return "the \"C\" locale (no --source_language), which stores U+0001 to U+00FF";
 }
 
 }  // namespace
@@ -249,7 +256,8 @@ void convert_list(const CurrentList& list, Utf8LineConverter& converter, ListTar
 
 void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& locale,
              ListTarget target) {
-  Utf8LineConverter converter(locale, target, list.path(), context.settings.source_language);
+  Utf8LineConverter converter(locale, target, source_name_for_messages(context),
+                              context.settings.source_language);
   StageFile output(context, "utf8_in");
   std::vector<uint8_t> bytes;
   bytes.reserve(kFlushSize + kFlushSize / 4);
@@ -270,13 +278,15 @@ void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& local
   if (target == ListTarget::kUtf16) list.mark_utf16();
 }
 
-void check_utf8_list(BuildContext& context, const CurrentList& list, const SourceLocale& locale,
-                     ListTarget target) {
-  Utf8LineConverter converter(locale, target, list.path(), context.settings.source_language);
+void check_utf8_list(const BuildContext& context, const CurrentList& list,
+                     const SourceLocale& locale, ListTarget target) {
+  Utf8LineConverter converter(locale, target, source_name_for_messages(context),
+                              context.settings.source_language);
   convert_list(list, converter, target, nullptr, [] {});
 }
 
 void warn_if_utf8(BuildContext& context, const std::string& path) {
+  // (path: the file that holds the source's bytes; messages name the source.)
   platform::InputFile input;
   if (!input.open(path)) return;  // the stages that read it report that
   std::u16string units;
@@ -293,7 +303,7 @@ void warn_if_utf8(BuildContext& context, const std::string& path) {
     report_warning(context.console,
                    "%s looks like UTF-8: read in a codepage, each of its accented or other "
                    "non-ASCII characters becomes several wrong ones; add --source_encoding=utf-8\n",
-                   path.c_str());
+                   source_name_for_messages(context).c_str());
   }
 }
 

@@ -78,8 +78,8 @@ void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& local
 
 /// Checks that the current list is UTF-8 that a `target` list can store,
 /// writing nothing.
-void check_utf8_list(BuildContext& context, const CurrentList& list, const SourceLocale& locale,
-                     ListTarget target);
+void check_utf8_list(const BuildContext& context, const CurrentList& list,
+                     const SourceLocale& locale, ListTarget target);
 
 /// For a source read in a code page: one warning when the file at `path`
 /// holds only valid UTF-8 and at least one multi-byte sequence.

@@ -76,6 +76,8 @@ std::string kept_name(const std::string& path) {
 OutputGuard::OutputGuard(const Settings& settings, const std::vector<std::string>& args)
     : path_(settings.outfile) {
   check_writable(settings, args);
+  // What killed builds of this output left beside it.
+  platform::remove_abandoned_siblings(path_, {"keep", "tmp"});
   existed_ = platform::file_exists(path_);
   if (!existed_) {
     on_signal_.emplace(path_);
@@ -97,6 +99,7 @@ OutputGuard::OutputGuard(const Settings& settings, const std::vector<std::string
     }
   }
   kept_ = kept;
+  hold_.hold(kept_);
   on_signal_.emplace(kept_, path_);
 }
 
@@ -113,6 +116,7 @@ OutputGuard::~OutputGuard() {
 
 void OutputGuard::commit() {
   on_signal_.reset();
+  hold_.release();
   if (!kept_.empty()) platform::remove_file(kept_);
   committed_ = true;
 }

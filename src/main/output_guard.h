@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/settings.h"
+#include "platform/file_lock.h"
 #include "platform/interrupt_cleanup.h"
 
 namespace lexbuild {
@@ -21,7 +22,8 @@ class OutputGuard {
   /// or cannot be written, for an existing folder or read-only file of that
   /// name, and for a name that is also one of the build's inputs (the
   /// source, a side file or a font file of `args`). Then keeps an existing
-  /// database aside.
+  /// database aside. Hidden files that killed builds left beside the
+  /// database go first.
   OutputGuard(const Settings& settings, const std::vector<std::string>& args);
   /// Unless committed: puts the kept database back, or removes a database
   /// this run wrote where there was none; a signal that ends the run does
@@ -43,6 +45,7 @@ class OutputGuard {
   bool committed_ = false;
   // The same when a signal (Ctrl-C) ends the run.
   std::optional<platform::InterruptCleanup> on_signal_;
+  platform::FileHold hold_;  // the kept database is a running build's
 };
 
 }  // namespace lexbuild

@@ -4,10 +4,13 @@
 
 #include "compiler/auxiliary_records.h"
 #include "compiler/compile.h"
+#include "compiler/work_files.h"
+#include "driver/build_files.h"
 #include "driver/report.h"
 #include "driver/timing.h"
 #include "driver/work_folder_lock.h"
 #include "intake/intake.h"
+#include "intake/source_copy.h"
 #include "main/options.h"
 #include "main/output_guard.h"
 #include "patcher/extras.h"
@@ -63,26 +66,37 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
   if (settings.debug) log.open_log("lexbuild.log");  // the build goes on without a log
 
   if (!platform::folder_exists(settings.work_folder)) {
-    report_fatal("work folder %s does not exist; set TEMP to an existing folder\n",
+    report_fatal(platform::file_exists(settings.work_folder)
+                     ? "work folder %s is not a folder; set TEMP to an existing folder\n"
+                     : "work folder %s does not exist; set TEMP to an existing folder\n",
                  settings.work_folder.c_str());
   }
   // Taken before the source is first opened: a source that is slow to read
   // must not let a second build into the folder meanwhile.
   // cppcheck-suppress unreadVariable ; held for its lifetime
   const WorkFolderLock lock(settings);
+  // What killed or failed builds left in the folder, before this one needs room.
+  clear_leftovers(settings, log, is_build_work_file);
 
-  detect_source_format(settings);
+  BuildContext context(settings, console, log);
+  context.files.start(settings, is_build_work_file, is_scratch_work_file);
   derive_outfile(settings);
-  const int index = intake_index(settings);
-
-  // Everything the user named is checked before the work starts.
+  // Everything the user named is checked before the work starts, and before
+  // a piped source is taken in.
   check_named_side_files(settings);
   OutputGuard output(settings, args);
 
-  BuildContext context(settings, console, log);
+  // A pipe read by the format detection would be missing that much later.
+  // cppcheck-suppress unreadVariable ; held for its lifetime
+  const SourceCopy source_copy(context);
+  detect_source_format(settings);
+  const int index = intake_index(settings);
+
   kIntakeTable[index](context);
   apply_extras(args, settings.outfile, context);
+  context.files.finish();
   output.commit();
+  report_text_changes(console, context.changes, settings.unicode);
 
   const platform::Timestamp end = platform::now();
   print_timing(console, start, end);

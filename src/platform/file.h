@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/interrupt_cleanup.h"
 
 namespace lexbuild::platform {
@@ -35,6 +36,9 @@ class InputFile {
 
   /// Opens `path` for reading; false (with error_code()) when it cannot.
   bool open(const std::string& path);
+  /// Reads the process's standard input (added with the source copy; the
+  /// Win32 half reads the standard input handle).
+  bool open_standard_input();
   bool is_open() const { return fd_ >= 0; }
 
   /// The next byte, or -1 at the end of the file or after a read error.
@@ -148,7 +152,9 @@ class OutputFile {
 /// Writes a new version of a file under a temporary name beside it and
 /// renames it over the old one on commit(), so that a failure never leaves
 /// a half-written file and the previous version survives until the end.
-/// A signal that ends the process meanwhile takes the temporary file along.
+/// A signal that ends the process meanwhile takes the temporary file along;
+/// one that a killed process left is deleted by the next replacement of
+/// the same file.
 class ReplacingOutput {
  public:
   ReplacingOutput() = default;
@@ -171,6 +177,7 @@ class ReplacingOutput {
   bool committed_ = false;
   int error_code_ = 0;
   std::optional<InterruptCleanup> cleanup_;
+  FileHold hold_;  // the temporary file is this process's own
 };
 
 /// Reads a whole file. False (with *error_code) when it cannot be opened or read.
@@ -183,6 +190,12 @@ bool write_file(const std::string& path, std::span<const uint8_t> bytes, int* er
 std::optional<uint64_t> file_size(const std::string& path);
 
 bool file_exists(const std::string& path);
+/// Whether what `path` names gives its bytes only once, so that a second
+/// reader would miss what the first took: a pipe, a FIFO, a socket or a
+/// character device (a terminal, /dev/stdin on a pipe). False for a regular
+/// file and for a path that cannot be examined. (Added with the source copy;
+/// the Win32 half asks GetFileType for anything but FILE_TYPE_DISK.)
+bool readable_once(const std::string& path);
 bool folder_exists(const std::string& path);
 /// Whether a file may be created in `folder`.
 bool folder_writable(const std::string& path);

@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
+#include "platform/env.h"
+#include "platform/file.h"
 #include "platform/file_lock.h"
 
 namespace lexbuild::platform {
@@ -47,7 +50,9 @@ FileLock::Result FileLock::lock(const std::string& path) {
     if (still_named(fd, path)) {
       fd_ = fd;
       path_ = path;
-      cleanup_.emplace(path_);
+      // The very last file a signal deletes: once it is gone, another
+      // build may take the folder.
+      cleanup_.emplace(path_, std::string(), InterruptCleanup::Order::kLast);
       return Result::kLocked;
     }
     ::close(fd);  // the holder deleted it meanwhile: try the new file
@@ -62,6 +67,61 @@ void FileLock::unlock() {
   ::close(fd_);
   fd_ = -1;
   cleanup_.reset();
+}
+
+FileHold::~FileHold() { release(); }
+
+bool FileHold::hold(const std::string& path) {
+  release();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void FileHold::release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool remove_unheld(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Deleted while locked, and only when the name is still the locked file.
+  const bool removed =
+      ::flock(fd, LOCK_EX | LOCK_NB) == 0 && still_named(fd, path) && ::unlink(path.c_str()) == 0;
+  ::close(fd);
+  return removed;
+}
+
+bool process_may_run(long process_id) {
+  if (process_id <= 0) return true;
+  return ::kill(static_cast<pid_t>(process_id), 0) == 0 || errno != ESRCH;
+}
+
+void remove_abandoned_siblings(const std::string& path,
+                               std::initializer_list<std::string_view> tags) {
+  const std::string folder = folder_of(path);
+  const size_t slash = path.find_last_of(kPathSeparator);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const long own = process_id();
+  for (const std::string_view tag : tags) {
+    const std::string prefix = "." + name + "." + std::string(tag);
+    for (const std::string& sibling : list_matching(folder, prefix + "*")) {
+      const std::string_view digits = std::string_view(sibling).substr(prefix.size());
+      if (digits.empty() || digits.size() > 18 ||
+          digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        continue;  // not a name this program gives
+      }
+      const long owner = std::stol(std::string(digits));
+      if (owner == own || process_may_run(owner)) continue;
+      remove_unheld(path_join(folder, sibling));
+    }
+  }
 }
 
 }  // namespace lexbuild::platform

@@ -69,6 +69,20 @@ bool InputFile::open(const std::string& path) {
   return true;
 }
 
+bool InputFile::open_standard_input() {
+  close();
+  fd_ = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) {
+    error_code_ = errno;
+    return false;
+  }
+  buffer_.resize(kBufferSize);
+  pos_ = end_ = 0;
+  at_end_ = failed_ = false;
+  error_code_ = 0;
+  return true;
+}
+
 bool InputFile::refill() {
   if (fd_ < 0 || at_end_) return false;
   for (;;) {
@@ -194,6 +208,7 @@ bool ReplacingOutput::create(const std::string& path) {
   const size_t slash = path.find_last_of(kPathSeparator);
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  remove_abandoned_siblings(path, {"tmp"});
   temp_path_ = folder + "." + name + ".tmp" + std::to_string(process_id());
   committed_ = false;
   if (!file_.create(temp_path_)) {
@@ -202,6 +217,7 @@ bool ReplacingOutput::create(const std::string& path) {
     return false;
   }
   cleanup_.emplace(temp_path_);
+  hold_.hold(temp_path_);
   return true;
 }
 
@@ -216,6 +232,7 @@ bool ReplacingOutput::commit() {
   }
   committed_ = true;
   cleanup_.reset();
+  hold_.release();
   return true;
 }
 
@@ -277,6 +294,12 @@ std::optional<uint64_t> file_size(const std::string& path) {
 bool file_exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+bool readable_once(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode);
 }
 
 bool folder_exists(const std::string& path) {

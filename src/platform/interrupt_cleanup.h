@@ -3,6 +3,8 @@
 // go and an earlier output that it kept aside comes back, then the signal
 // ends the process as it would have. The handler only deletes and renames
 // files, which is all it may safely do.
+//
+// InterruptSweep is new beside InterruptCleanup; the Win32 half needs it too.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +19,14 @@ void install_interrupt_cleanup();
 /// One file to put right, for as long as the object lives.
 class InterruptCleanup {
  public:
+  enum class Order {
+    kFirst,  // with the run's other files
+    kLast,   // after every other file and sweep: the list of the run's files
+  };
   /// On a signal: renames `from` to `to`, or deletes `from` when `to` is
   /// empty. A path too long for the handler's table is not registered.
-  explicit InterruptCleanup(const std::string& from, const std::string& to = std::string());
+  explicit InterruptCleanup(const std::string& from, const std::string& to = std::string(),
+                            Order order = Order::kFirst);
   ~InterruptCleanup();  // withdraws the registration
   InterruptCleanup(const InterruptCleanup&) = delete;
   InterruptCleanup& operator=(const InterruptCleanup&) = delete;
@@ -27,6 +34,22 @@ class InterruptCleanup {
  private:
   static constexpr size_t kNoSlot = static_cast<size_t>(-1);
   size_t slot_ = kNoSlot;
+};
+
+/// The files of one folder that a run owns by their names (the work folder
+/// it holds the lock of), for as long as the object lives: a signal deletes
+/// every file in `folder` whose name `owned` accepts. `owned` is called from
+/// the signal handler: it may only look at the name.
+class InterruptSweep {
+ public:
+  using NameTest = bool (*)(const char* name);
+  InterruptSweep(const std::string& folder, NameTest owned);
+  ~InterruptSweep();
+  InterruptSweep(const InterruptSweep&) = delete;
+  InterruptSweep& operator=(const InterruptSweep&) = delete;
+
+ private:
+  int fd_ = -1;
 };
 
 }  // namespace lexbuild::platform

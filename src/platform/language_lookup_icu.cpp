@@ -2,6 +2,7 @@
 #include <unicode/uloc.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <array>
 
 #include "platform/language_lookup.h"
@@ -203,6 +204,39 @@ std::optional<SourceLanguage> find_by_locale_id(std::string_view name) {
   return std::nullopt;
 }
 
+// A language of the locales ICU has that is not in the table above: its
+// text has no ANSI code page. `name` is its English name or a locale id.
+std::optional<SourceLanguage> find_unicode_only(const icu::UnicodeString& name,
+                                                std::string_view id) {
+  std::string wanted_code;
+  if (!id.empty() && id.size() < 64) {
+    char language[16];
+    UErrorCode status = U_ZERO_ERROR;
+    uloc_getLanguage(std::string(id).c_str(), language, sizeof language, &status);
+    if (U_SUCCESS(status) && status != U_STRING_NOT_TERMINATED_WARNING) wanted_code = language;
+  }
+  const int32_t count = uloc_countAvailable();
+  for (int32_t i = 0; i < count; ++i) {
+    const char* locale = uloc_getAvailable(i);
+    char language[16];
+    UErrorCode status = U_ZERO_ERROR;
+    uloc_getLanguage(locale, language, sizeof language, &status);
+    if (U_FAILURE(status) || status == U_STRING_NOT_TERMINATED_WARNING) continue;
+    if ((!wanted_code.empty() && wanted_code == language) ||
+        same_caseless(name, display_language(language))) {
+      return SourceLanguage{language, 0};
+    }
+  }
+  return std::nullopt;
+}
+
+bool is_locale_id(std::string_view name) {
+  return std::ranges::all_of(name, [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '-' || c == '.' || c == '@';
+  });
+}
+
 }  // namespace
 
 std::optional<SourceLanguage> find_source_language(std::string_view name) {
@@ -212,7 +246,8 @@ std::optional<SourceLanguage> find_source_language(std::string_view name) {
   // The two names of the "C" locale itself.
   if (same_caseless(text, u"C") || same_caseless(text, u"POSIX")) return std::nullopt;
   if (auto found = find_by_english_name(text)) return found;
-  return find_by_locale_id(name);
+  if (auto found = find_by_locale_id(name)) return found;
+  return find_unicode_only(text, is_locale_id(name) ? name : std::string_view());
 }
 
 }  // namespace lexbuild::platform

@@ -1,4 +1,5 @@
-// Cutting the stores into chunks and writing the compressed chunk files.
+// Cutting the stores into chunks, compressing and packing them, and the
+// chunk files that --debug keeps.
 #include "compiler/chunking.h"
 
 #include <gtest/gtest.h>
@@ -109,21 +110,36 @@ struct ChunkFilesTest : ::testing::Test {
   }
 };
 
-TEST_F(ChunkFilesTest, EachChunkIsCompressedIntoItsNamedFileAndNoScratchFileStays) {
+TEST_F(ChunkFilesTest, ChunksArePackedInMemoryAndOnlyDebugKeepsTheirFiles) {
   const TextStores stores = stores_of_list("ant\tinsect\r\nbee\tinsect\r\ncat\tanimal\r\n");
-  cut_word_chunks(context, stores);
+  const PackedChunks words = cut_word_chunks(context, stores);
+  const PackedChunks translations = cut_translation_chunks(context, stores);
+  EXPECT_TRUE(list_folder(work.path()).empty()) << "no chunk file and no scratch file";
+  ASSERT_EQ(words.records.size(), 1u);
+  EXPECT_EQ(words.entries, 3u);
+  EXPECT_EQ(words.index,
+            std::vector<uint8_t>(words.records[0].begin(), words.records[0].begin() + 110));
+  const std::vector<uint8_t> word_bytes = hex_bytes("04 61 6E 74 04 62 65 65 04 63 61 74");
+  std::vector<uint8_t> padded = compress_bytes(word_bytes);
+  padded.resize((padded.size() + 1) & ~size_t{1});
+  EXPECT_EQ(std::vector<uint8_t>(words.records[0].begin() + 110, words.records[0].end()), padded);
+
+  settings.debug = true;
+  const PackedChunks kept_words = cut_word_chunks(context, stores);
   EXPECT_EQ(list_folder(work.path()), std::vector<std::string>{"words_000000_00003.bin"});
-  cut_translation_chunks(context, stores);
+  const PackedChunks kept_translations = cut_translation_chunks(context, stores);
   EXPECT_EQ(list_folder(work.path()),
             (std::vector<std::string>{"trans_000000_00003.bin", "words_000000_00003.bin"}));
-  EXPECT_EQ(decoded("words_000000_00003.bin"), hex_bytes("04 61 6E 74 04 62 65 65 04 63 61 74"));
+  EXPECT_EQ(decoded("words_000000_00003.bin"), word_bytes);
   EXPECT_EQ(decoded("trans_000000_00003.bin"), bytes_of("\x07insect\x07insect\x07"
                                                         "animal"));
+  EXPECT_EQ(kept_words.records, words.records) << "the same record bytes in both modes";
+  EXPECT_EQ(kept_translations.records, translations.records);
 }
 
 TEST_F(ChunkFilesTest, ManyChunksComeOutInOrderAsPlainCompressionWouldWriteThem) {
-  // Enough chunks to keep every core busy; the files must not depend on
-  // which thread compressed what.
+  // Enough chunks to keep every core busy; the records and files must not
+  // depend on which thread compressed what.
   std::string list;
   for (int i = 0; i < 4000; ++i) {
     list += "w" + std::to_string(100000 + i) + "\t";
@@ -131,29 +147,40 @@ TEST_F(ChunkFilesTest, ManyChunksComeOutInOrderAsPlainCompressionWouldWriteThem)
     list += "\r\n";
   }
   const TextStores stores = stores_of_list(list);
-  cut_translation_chunks(context, stores);
+  settings.debug = true;
+  const PackedChunks packed = cut_translation_chunks(context, stores);
   const auto chunks = plan_chunks(stores, ChunkKind::kTranslations);
   ASSERT_GT(chunks.size(), 50u);
   EXPECT_EQ(list_folder(work.path()).size(), chunks.size());
+  ChunkPacking plain(ChunkKind::kTranslations);
   for (const ChunkSpan& chunk : chunks) {
     const auto raw = std::span(stores.translations).subspan(chunk.offset, chunk.size);
+    const std::vector<uint8_t> compressed = compress_bytes(raw);
     EXPECT_EQ(
         read_bytes(work.file(chunk_file_name(ChunkKind::kTranslations, chunk.first, chunk.count))),
-        compress_bytes(raw))
+        compressed)
         << chunk.first;
+    plain.add_chunk(chunk.first, chunk.count, compressed);
   }
+  const PackedChunks expected = plain.finish();
+  EXPECT_EQ(packed.records, expected.records);
+  EXPECT_EQ(packed.index, expected.index);
+  EXPECT_EQ(packed.entries, 4000u);
 }
 
-TEST_F(ChunkFilesTest, NoEntriesWriteNoChunkFile) {
+TEST_F(ChunkFilesTest, NoEntriesWriteNoChunkFileAndOneEmptyRecord) {
   TextStores empty;
   empty.close();
-  cut_word_chunks(context, empty);
+  settings.debug = true;
+  EXPECT_EQ(cut_word_chunks(context, empty).records,
+            std::vector<std::vector<uint8_t>>{std::vector<uint8_t>(110, 0)});
   cut_translation_chunks(context, empty);
   EXPECT_TRUE(list_folder(work.path()).empty());
 }
 
 TEST_F(ChunkFilesTest, AChunkThatCannotBeWrittenOrMovedStopsTheBuild) {
   const TextStores stores = stores_of_list("ant\tinsect\r\n");
+  settings.debug = true;  // only --debug writes chunk files
   log.open_log(work.file("lexbuild.log"));
 
   // "2.bin" cannot be created while a folder has its name.

@@ -105,6 +105,24 @@ TEST_F(FinishCompileTest, DebugKeepsTheChunkAndRecordFiles) {
                                       "words_000000_00003.bin"}));
 }
 
+TEST_F(FinishCompileTest, BothModesGiveTheSameDatabase) {
+  // Without --debug the chunks never touch the disk; with it they go through
+  // their files as well. The records must not tell the two apart.
+  const WordList list = make_word_list(5, {.entries = 6000, .initials = "abcdk"});
+  const auto database = [&] {
+    write_bytes(settings.infile, bytes_of(list.text));
+    compile_dictionary(context);
+    Bytes bytes = read_bytes(settings.outfile);
+    std::fill_n(bytes.begin() + 36, 8, 0);  // the dates
+    return bytes;
+  };
+  const Bytes plain = database();
+  settings.debug = true;
+  const Bytes debug = database();
+  EXPECT_EQ(plain, debug);
+  EXPECT_GT(read_dictionary(plain).trans_records, 5u);
+}
+
 TEST_F(FinishCompileTest, OptionalRecordsComeLastAndTheHeaderRecordNamesThem) {
   write_text(settings.aboutfile, "About\r\n");
   write_text(settings.abbrfile, "n. noun");

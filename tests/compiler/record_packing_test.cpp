@@ -1,4 +1,4 @@
-// Packing the chunk files of the work folder into record files.
+// Packing compressed chunks in memory and writing the record files.
 #include "compiler/record_packing.h"
 
 #include <gtest/gtest.h>
@@ -22,22 +22,22 @@ struct RecordPackingTest : ::testing::Test {
   BuildContext context{settings, console, log};
   WordTable table;
 
-  // Chunk files of `counts` entries each, chunk k holding k + 1 bytes of k.
-  uint32_t write_chunks(ChunkKind kind, const std::vector<uint32_t>& counts) {
+  // Chunks of `counts` entries each, chunk k holding k + 1 bytes of k.
+  static PackedChunks pack(ChunkKind kind, const std::vector<uint32_t>& counts) {
+    ChunkPacking packing(kind);
     uint32_t first = 0;
     for (size_t k = 0; k < counts.size(); ++k) {
-      write_bytes(work.file(chunk_file_name(kind, first, counts[k])),
-                  Bytes(k + 1, static_cast<uint8_t>(k)));
+      packing.add_chunk(first, counts[k], Bytes(k + 1, static_cast<uint8_t>(k)));
       first += counts[k];
     }
-    return first;
+    return packing.finish();
   }
 };
 
-TEST_F(RecordPackingTest, ChunkFilesBecomeRecordFilesAndAnIndexAndAreConsumed) {
-  const uint32_t entries = write_chunks(ChunkKind::kWords, std::vector<uint32_t>(12, 3));
+TEST_F(RecordPackingTest, ChunksBecomeRecordFilesAndAnIndex) {
+  const PackedChunks words = pack(ChunkKind::kWords, std::vector<uint32_t>(12, 3));
   table.levels[0] = {{.from = 0}, {.from = 31}};
-  EXPECT_EQ(pack_records(context, table, ChunkKind::kWords, entries), 2u);
+  EXPECT_EQ(pack_records(context, table, words, 36), 2u);
   EXPECT_EQ(
       list_folder(work.path()),
       (std::vector<std::string>{"rec_indW.bin", "rec_words_000000.bin", "rec_words_000001.bin"}));
@@ -56,73 +56,43 @@ TEST_F(RecordPackingTest, ChunkFilesBecomeRecordFilesAndAnIndexAndAreConsumed) {
   EXPECT_EQ(table.levels[0][1].words_slot, 0);
 
   // The translations pass is independent and fills the other links.
-  write_chunks(ChunkKind::kTranslations, {20, 16});
-  EXPECT_EQ(pack_records(context, table, ChunkKind::kTranslations, 36), 1u);
+  EXPECT_EQ(pack_records(context, table, pack(ChunkKind::kTranslations, {20, 16}), 36), 1u);
   EXPECT_EQ(read_bytes(work.file("rec_indT.bin")).size(), 110u);
   EXPECT_TRUE(exists(work.file("rec_trans_000000.bin")));
   EXPECT_EQ(table.levels[0][1].trans_slot, 1);
   EXPECT_EQ(table.levels[0][1].words_record, 1);
 }
 
-TEST_F(RecordPackingTest, DebugKeepsTheChunkFiles) {
-  settings.debug = true;
-  write_chunks(ChunkKind::kTranslations, {2, 2});
-  EXPECT_EQ(pack_records(context, table, ChunkKind::kTranslations, 4), 1u);
-  EXPECT_EQ(list_folder(work.path()),
-            (std::vector<std::string>{"rec_indT.bin", "rec_trans_000000.bin",
-                                      "trans_000000_00002.bin", "trans_000002_00002.bin"}));
-}
-
-TEST_F(RecordPackingTest, NoEntriesGiveOneEmptyRecordAndOtherNamesAreIgnored) {
-  write_bytes(work.file("words_000000_3.bin"), Bytes(5, 1));
-  write_bytes(work.file("words_000000_00003.bin.old"), Bytes(5, 1));
-  EXPECT_EQ(pack_records(context, table, ChunkKind::kWords, 0), 1u);
+TEST_F(RecordPackingTest, NoEntriesGiveOneEmptyRecord) {
+  EXPECT_EQ(pack_records(context, table, pack(ChunkKind::kWords, {}), 0), 1u);
   EXPECT_EQ(read_bytes(work.file("rec_words_000000.bin")), Bytes(110, 0));
   EXPECT_EQ(read_bytes(work.file("rec_indW.bin")), Bytes(110, 0));
 }
 
-TEST_F(RecordPackingTest, AMissingChunkStopsTheBuildInsteadOfLosingEntries) {
-  write_chunks(ChunkKind::kWords, {3, 4});
-  write_bytes(work.file("words_000009_00002.bin"), Bytes(3, 1));
-  EXPECT_EQ(fatal_text([&] { pack_records(context, table, ChunkKind::kWords, 11); }),
-            "lexbuild error: the chunk file words_000007_*.bin is missing from the work folder " +
-                work.path() + ", so entries 8 to 11 cannot be stored; build again\n");
-
-  TempDir other;
-  settings.work_folder = other.path();
-  write_bytes(other.file("trans_000000_00005.bin"), Bytes(3, 1));
-  EXPECT_EQ(fatal_text([&] { pack_records(context, table, ChunkKind::kTranslations, 4); }),
-            "lexbuild error: the trans chunk files in the work folder " + other.path() +
-                " hold 5 entries, but the dictionary has 4; build again\n");
+TEST_F(RecordPackingTest, ChunksThatDoNotCoverTheDictionaryStopTheBuild) {
+  EXPECT_EQ(fatal_text([&] {
+              pack_records(context, table, pack(ChunkKind::kTranslations, {3, 2}), 4);
+            }),
+            "lexbuild error: the trans chunks hold 5 entries, but the dictionary has 4; build "
+            "again\n");
+  EXPECT_TRUE(list_folder(work.path()).empty());
 }
 
-TEST_F(RecordPackingTest, UnreadableChunksAndUnwritableRecordsAreLoggedThenFatal) {
+TEST_F(RecordPackingTest, UnwritableRecordsAreLoggedWithTheirLineThenFatal) {
   log.open_log(work.file("lexbuild.log"));
-  std::filesystem::create_directory(work.file("words_000000_00003.bin"));
-  EXPECT_EQ(fatal_text([&] { pack_records(context, table, ChunkKind::kWords, 3); }),
-            "lexbuild error: could not read the chunk file " + work.file("words_000000_00003.bin") +
-                ": Is a directory; build again\n");
-  std::filesystem::remove(work.file("words_000000_00003.bin"));
-
-  write_chunks(ChunkKind::kWords, {3});
   std::filesystem::create_directory(work.file("rec_words_000000.bin"));
-  EXPECT_EQ(fatal_text([&] { pack_records(context, table, ChunkKind::kWords, 3); }),
+  EXPECT_EQ(fatal_text([&] { pack_records(context, table, pack(ChunkKind::kWords, {3}), 3); }),
             "lexbuild error: could not create the record file " +
                 work.file("rec_words_000000.bin") + ": Is a directory; check the work folder\n");
-  EXPECT_EQ(read_text(work.file("lexbuild.log")),
-            "Error: read failed, line 1115\r\n"
-            "Error: " +
-                work.file("rec_words_000000.bin") + " file wasn't created, line 1216\r\n");
-}
 
-TEST_F(RecordPackingTest, AFullRecordThatCannotBeWrittenIsLoggedWithItsOwnLine) {
-  log.open_log(work.file("lexbuild.log"));
-  const uint32_t entries = write_chunks(ChunkKind::kTranslations, std::vector<uint32_t>(10, 1));
+  const PackedChunks full = pack(ChunkKind::kTranslations, std::vector<uint32_t>(10, 1));
   std::filesystem::create_symlink("/dev/full", work.file("rec_trans_000000.bin"));
-  EXPECT_EQ(fatal_text([&] { pack_records(context, table, ChunkKind::kTranslations, entries); }),
+  EXPECT_EQ(fatal_text([&] { pack_records(context, table, full, 10); }),
             "lexbuild error: could not write the record file " + work.file("rec_trans_000000.bin") +
                 ": No space left on device; check the space in the work folder\n");
-  EXPECT_EQ(read_text(work.file("lexbuild.log")), "Error: write to file failed, line 1195\r\n");
+  EXPECT_EQ(read_text(work.file("lexbuild.log")), "Error: " + work.file("rec_words_000000.bin") +
+                                                      " file wasn't created, line 1216\r\n"
+                                                      "Error: write to file failed, line 1195\r\n");
 }
 
 }  // namespace

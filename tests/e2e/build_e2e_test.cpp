@@ -131,7 +131,7 @@ TEST_F(BuildEndToEnd, AFailedBuildLeavesAnEarlierDatabaseAsItWas) {
   write_text(dir.file("words.tab"), "cat\tanimal\r\n");
   write_text(dir.file("MyDict.pdb"), "an earlier build");
   std::filesystem::create_directory(work.file("2.bin"));
-  ProgramResult r = build({"--infile=words.tab", "--id=MyDict"});
+  ProgramResult r = build({"--infile=words.tab", "--id=MyDict", "--debug"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.out.ends_with("lexbuild error: could not create " + work.file("2.bin") +
                               " for the chunk " + work.file("words_000000_00001.bin") +

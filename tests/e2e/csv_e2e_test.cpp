@@ -51,11 +51,17 @@ TEST_F(CsvEndToEnd, TheIdDirectiveNamesTheDictionaryButNotTheFile) {
   EXPECT_EQ(compiled_list(), "a\tb\r\n");
 }
 
-TEST_F(CsvEndToEnd, ASyntaxErrorNamesTheLineAndLeavesTheStageFile) {
+TEST_F(CsvEndToEnd, ASyntaxErrorNamesTheLineAndLeavesTheStageFileOnlyWithDebug) {
   write_text(dir_.file("none.csv"), "a,b\r\nc,d\"e\r\n");
-  const ProgramResult r = build();
+  ProgramResult r = build();
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.out.ends_with("lexbuild error: Error parsing at line: 2")) << r.out;
+  EXPECT_EQ(list_folder(work_.path()), std::vector<std::string>{}) << "the failed build tidied up";
+  EXPECT_FALSE(exists(dir_.file("none.pdb")));
+
+  // --debug keeps what the build had, for the user to send in.
+  r = build({"--debug"});
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(read_text(work_.file("csv_out1")), "a\tb\r\nc\td");
   EXPECT_FALSE(exists(dir_.file("none.pdb")));
 }

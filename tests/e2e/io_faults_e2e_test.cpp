@@ -157,8 +157,9 @@ TEST_F(IoFaults, AStageFileOfEitherChainThatCannotBeWrittenWhole) {
 }
 
 TEST_F(IoFaults, AChunkFileThatCannotBeWrittenWhole) {
+  // Only --debug writes chunk files.
   const Reference& ref = reference();
-  const ProgramResult r = build_with_limit((ref.list + ref.chunk) / 2);
+  const ProgramResult r = build_with_limit((ref.list + ref.chunk) / 2, {"--debug"});
   expect_clean_failure(r, "could not write the chunk " + dir_.file("trans_000000_00001.bin"));
   EXPECT_FALSE(exists(dir_.file("2.bin"))) << "the scratch file goes";
   expect_next_build_whole();
@@ -226,7 +227,7 @@ TEST_F(IoFaults, AWorkFolderThatFillsUp) {
   RunOptions options;
   options.env["TEMP"] = work;
   options.env["TMP"] = work;
-  options.small_folder = SmallFolder{work, 16384};
+  options.small_folder = SmallFolder{work, 20480};  // a page of it for the build's journal
   const ProgramResult r = build({}, options);
   expect_clean_failure(r, work + "/");
   EXPECT_NE(r.out.find("No space left on device; check the space in the work folder"),

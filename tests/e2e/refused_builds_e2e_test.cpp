@@ -137,6 +137,11 @@ TEST_F(RefusedBuilds, AWorkFolderThatDoesNotExist) {
   const ProgramResult r = build({}, options);
   expect_refused(
       r, "work folder " + dir_.file("gone") + " does not exist; set TEMP to an existing folder\n");
+
+  // A file of that name is there, but it is no folder.
+  options.env["TEMP"] = dir_.file("words.tab");
+  expect_refused(build({}, options), "work folder " + dir_.file("words.tab") +
+                                         " is not a folder; set TEMP to an existing folder\n");
 }
 
 TEST_F(RefusedBuilds, SideFilesNamedOnTheCommandLineMustExist) {

@@ -85,7 +85,7 @@ TEST(SourceLocale, GreekAndHebrewBytesConvertAndSortAsOnWindows) {
   EXPECT_EQ(greek.unit(0xD2), u'\uF8FA');
   EXPECT_EQ(greek.unit(0xFF), u'\uF8FB');
   const auto& ranks = greek.byte_ranks();
-  for (int b : {'a', 'Z', 0xC1 /* capital alpha */, 0xF9 /* small omega */}) {
+  for (int b : {int{'a'}, int{'Z'}, 0xC1 /* capital alpha */, 0xF9 /* small omega */}) {
     EXPECT_LT(ranks[b], ranks[0xAA]) << b;
   }
   EXPECT_LT(ranks[0xAA], ranks[0xD2]);

@@ -58,7 +58,8 @@ HeldBuild::HeldBuild(const TempDir& dir, const std::vector<std::string>& args, R
       }()) {}
 
 bool HeldBuild::release(std::string_view list) {
-  const bool fed = source.feed(list);
+  if (!list.starts_with(kHeldStart)) throw std::logic_error("the list must start as held");
+  const bool fed = source.feed(list.substr(kHeldStart.size()));
   source.close_writer();
   return fed;
 }

@@ -37,14 +37,18 @@ bool wait_for_file(const std::string& path);
 struct HeldBuild {
   HeldBuild(const TempDir& dir, const std::vector<std::string>& args, RunOptions options = {});
 
-  /// Lets the format detection read the first word and its TAB. The work
-  /// folder is taken before the source is first opened, so once that is
-  /// read the build holds the folder; it goes on to wait in its next
-  /// reading, the splitter's.
-  bool hold() { return source.feed("cat\t"); }
+  /// Lets the build read the start of its source, the first word and its
+  /// TAB. The work folder is taken and the earlier database kept aside
+  /// before the source is first opened, so once that is read the build
+  /// holds both; it goes on waiting for the rest of the source, which it
+  /// copies before anything else reads it.
+  bool hold() { return source.feed(kHeldStart); }
 
-  /// The whole list for the splitter, then the end of the source.
+  /// The rest of `list` (which starts with what hold() gave), then the end
+  /// of the source.
   bool release(std::string_view list);
+
+  static constexpr std::string_view kHeldStart = "cat\t";
 
   PipedSource source;
   RunningProgram program;

@@ -162,7 +162,16 @@ RunningProgram start_program(const std::string& binary, const std::vector<std::s
                              const RunOptions& options) {
   int out_pipe[2];
   int err_pipe[2];
+  int in_pipe[2] = {-1, -1};
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  if (options.input) {
+    if (::pipe(in_pipe) != 0) throw std::runtime_error("pipe failed");
+    // The test writes while it collects the output; a program that stops
+    // reading early must not end the test with SIGPIPE.
+    ::signal(SIGPIPE, SIG_IGN);
+    ::fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
+    ::fcntl(in_pipe[1], F_SETFD, FD_CLOEXEC);
+  }
 
   // Build argv and envp before forking.
   std::vector<std::string> argv_strings{binary};
@@ -204,8 +213,13 @@ RunningProgram start_program(const std::string& binary, const std::vector<std::s
     ::close(err_pipe[0]);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
-    const int null_in = ::open("/dev/null", O_RDONLY);
-    if (null_in >= 0) ::dup2(null_in, 0);
+    if (in_pipe[0] >= 0) {
+      ::dup2(in_pipe[0], 0);
+      ::close(in_pipe[0]);
+    } else {
+      const int null_in = ::open("/dev/null", O_RDONLY);
+      if (null_in >= 0) ::dup2(null_in, 0);
+    }
     // The program meets signals as from a terminal, whatever the test runner
     // ignores or blocks (nohup, say).
     for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
@@ -243,13 +257,16 @@ RunningProgram start_program(const std::string& binary, const std::vector<std::s
   }
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
-  return RunningProgram(pid, out_pipe[0], err_pipe[0]);
+  if (in_pipe[0] >= 0) ::close(in_pipe[0]);
+  return RunningProgram(pid, out_pipe[0], err_pipe[0], in_pipe[1], options.input.value_or(""));
 }
 
 RunningProgram::RunningProgram(RunningProgram&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)),
       out_fd_(std::exchange(other.out_fd_, -1)),
-      err_fd_(std::exchange(other.err_fd_, -1)) {}
+      err_fd_(std::exchange(other.err_fd_, -1)),
+      in_fd_(std::exchange(other.in_fd_, -1)),
+      input_(std::move(other.input_)) {}
 
 RunningProgram::~RunningProgram() {
   if (pid_ < 0) return;
@@ -264,12 +281,26 @@ void RunningProgram::kill(int signal) {
 ProgramResult RunningProgram::wait() {
   ProgramResult result;
   if (pid_ < 0) return result;
-  struct pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
+  struct pollfd fds[3] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}, {in_fd_, POLLOUT, 0}};
+  size_t written = 0;
+  if (in_fd_ >= 0 && input_.empty()) {
+    ::close(in_fd_);
+    fds[2].fd = -1;
+  }
   int open_count = 2;
   while (open_count > 0) {
-    if (::poll(fds, 2, -1) < 0) {
+    if (::poll(fds, 3, -1) < 0) {
       if (errno == EINTR) continue;
       break;
+    }
+    if (fds[2].fd >= 0 && fds[2].revents != 0) {
+      const ssize_t n = ::write(fds[2].fd, input_.data() + written,
+                                std::min<size_t>(input_.size() - written, 65536));
+      if (n > 0) written += static_cast<size_t>(n);
+      if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == input_.size()) {
+        ::close(fds[2].fd);  // all given, or the program stopped reading
+        fds[2].fd = -1;
+      }
     }
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || fds[k].revents == 0) continue;
@@ -286,12 +317,22 @@ ProgramResult RunningProgram::wait() {
   for (const pollfd& fd : fds) {
     if (fd.fd >= 0) ::close(fd.fd);
   }
-  out_fd_ = err_fd_ = -1;
+  out_fd_ = err_fd_ = in_fd_ = -1;
   int status = 0;
   ::waitpid(pid_, &status, 0);
   pid_ = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+std::vector<uint8_t> database_without_dates(std::vector<uint8_t> database) {
+  // The two dates follow the 32-byte name and the attribute and version fields.
+  constexpr size_t kDatesOffset = 36;
+  constexpr size_t kDatesSize = 8;
+  if (database.size() >= kDatesOffset + kDatesSize) {
+    std::fill_n(database.begin() + kDatesOffset, kDatesSize, 0);
+  }
+  return database;
 }
 
 ProgramResult run_program(const std::string& binary, const std::vector<std::string>& args,

@@ -68,6 +68,9 @@ struct RunOptions {
   /// the child's own, so that the folder fills up for real: needs root; see
   /// small_folder_unavailable().
   std::optional<SmallFolder> small_folder;
+  /// Bytes the program reads from its standard input, a pipe that ends
+  /// after them; without them, standard input is /dev/null.
+  std::optional<std::string> input;
 };
 
 /// Exit status of a child whose set-up (privileges, mount) failed; the
@@ -81,7 +84,8 @@ ProgramResult run_program(const std::string& binary, const std::vector<std::stri
 /// A program started with start_program(), running while the test goes on.
 class RunningProgram {
  public:
-  RunningProgram(int pid, int out_fd, int err_fd) : pid_(pid), out_fd_(out_fd), err_fd_(err_fd) {}
+  RunningProgram(int pid, int out_fd, int err_fd, int in_fd = -1, std::string input = {})
+      : pid_(pid), out_fd_(out_fd), err_fd_(err_fd), in_fd_(in_fd), input_(std::move(input)) {}
   ~RunningProgram();  // kills and reaps the program if wait() was not called
   RunningProgram(RunningProgram&& other) noexcept;
   RunningProgram(const RunningProgram&) = delete;
@@ -99,6 +103,8 @@ class RunningProgram {
   int pid_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;
+  int in_fd_ = -1;  // the writing end of the program's standard input
+  std::string input_;
 };
 
 /// Starts `binary` and returns at once.
@@ -120,6 +126,10 @@ std::optional<std::string> unprivileged_unavailable();
 
 /// Why RunOptions::small_folder cannot work here, or nothing when it can.
 std::optional<std::string> small_folder_unavailable();
+
+/// The database with its two dates (creation and modification) zeroed, so
+/// that two builds of the same list compare equal.
+std::vector<uint8_t> database_without_dates(std::vector<uint8_t> database);
 
 /// Opens `folder` to every user: read and enter, and write when `writable`.
 void make_accessible(const std::string& folder, bool writable);
