@@ -1,84 +1,156 @@
 #!/usr/bin/env bash
-# Times whole builds of generated word lists with their peak memory, and the
-# same lists converted by stardict's tabfile as a baseline, in one run.
+# Times whole builds of generated word lists against stardict's tabfile on
+# the same lists, in one run, for 8-bit and --to_unicode=1 builds, and prints
+# wall, user and system time and peak memory of each.
 #
-#   bench/build_bench.sh            N = 100,000 and the ~40 MB list of 125,000 entries
-#   bench/build_bench.sh --largest  also searches the largest N the format takes
+#   bench/build_bench.sh [--repeat=R] [--largest]
 #
-# BENCH_TEMP=DIR puts the work folder (TEMP and TMP) under DIR instead of the
-# benchmark's own folder in /tmp. A build writes and deletes one file per
-# chunk (about 5,000 for 40 MB), so the file system counts: ext4 without a
-# journal, for one, searches past every inode freed in the last minutes
-# whenever it creates a file, and builds run soon after one another (or
-# beside other programs creating and deleting files) slow down there.
+#   --repeat=R  runs every measurement R times (default 3) and reports the
+#               median by wall time: the machine is shared, so compare the
+#               ratios of one run, not figures of different runs
+#   --largest   also bisects the largest N that the format holds and times it
 #
-# Builds a Release tree in build-release/ first. The baseline needs Debian's
-# stardict-tools; it is installed when missing and apt-get is usable.
+# The growth series is N = 10,000, 40,000 and 125,000 (about 40 MB). The
+# work folder (TEMP and TMP) lies in build-release/, on the disk's file
+# system, unless BENCH_TEMP=DIR names another folder. Builds a Release tree
+# in build-release/ first. The baseline needs Debian's stardict-tools; it is
+# installed when missing and apt-get is usable, and left out otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+
+repeat=3
+largest=0
+for arg in "$@"; do
+  case $arg in
+    --repeat=*) repeat=${arg#--repeat=} ;;
+    --largest) largest=1 ;;
+    *) echo "usage: bench/build_bench.sh [--repeat=R] [--largest]" >&2; exit 2 ;;
+  esac
+done
 
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DLEXBUILD_TESTS=OFF >/dev/null
 cmake --build build-release -j "$(nproc)" --target lexbuild make_wordlist >/dev/null
 lexbuild="$root/build-release/lexbuild"
 generate="$root/build-release/bench/make_wordlist"
 
-tabfile=$(command -v tabfile || ls /usr/lib/stardict-tools/tabfile 2>/dev/null || true)
+find_tabfile() { command -v tabfile || ls /usr/lib/stardict-tools/tabfile 2>/dev/null || true; }
+tabfile=$(find_tabfile)
 if [ -z "$tabfile" ] && [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq stardict-tools >/dev/null 2>&1 || true
-  tabfile=$(command -v tabfile || ls /usr/lib/stardict-tools/tabfile 2>/dev/null || true)
+  tabfile=$(find_tabfile)
 fi
 
-work=$(mktemp -d)
+base=${BENCH_TEMP:-$root/build-release}
+work=$(mktemp -d "$base/build_bench.XXXXXX")
 temp="$work/temp"
-if [ -n "${BENCH_TEMP:-}" ]; then temp=$(mktemp -d "$BENCH_TEMP/lexbuild_bench.XXXXXX"); fi
-trap 'rm -rf "$work" "$temp"' EXIT
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$temp"
 
-# Prints "seconds peak_kb status" of a command run in $work.
+# One run of a command in $work: prints "wall user system peak_kb status".
+run_once() {
+  local status=0
+  (cd "$work" && TEMP="$temp" TMP="$temp" /usr/bin/time -o "$work/time" -f '%e %U %S %M' "$@" \
+     >"$work/stdout" 2>"$work/stderr") || status=$?
+  echo "$(tail -n 1 "$work/time") $status"
+}
+
+# The median of `repeat` runs, by wall time.
 measure() {
-  local out
-  out=$( { cd "$work" && TEMP="$temp" TMP="$temp" /usr/bin/time -f '%e %M' "$@" \
-           >"$work/stdout" 2>"$work/stderr.tmp"; echo "status $?" >>"$work/stderr.tmp"; } ; \
-         tail -n 2 "$work/stderr.tmp" | tr '\n' ' ')
-  echo "$out" | awk '{print $1, $2, $4}'
+  for ((r = 0; r < repeat; ++r)); do run_once "$@"; done | sort -n | sed -n "$(((repeat + 1) / 2))p"
 }
 
-run_case() {
-  local entries=$1 mean=$2
-  "$generate" "$entries" 1 "$mean" >"$work/list.tab"
-  local bytes
-  bytes=$(stat -c %s "$work/list.tab")
-  read -r secs kb status < <(measure "$lexbuild" --infile=list.tab --id=Bench)
-  awk -v n="$entries" -v b="$bytes" -v s="$secs" -v k="$kb" -v st="$status" 'BEGIN {
-    printf "%-9s entries %6.1f MB  lexbuild %6.2f s  peak %7.1f MB (%.2f x source)  status %s\n",
-      n, b / 1048576, s, k / 1024, k * 1024 / b, st }'
-  if [ "$status" != 0 ]; then tail -n 3 "$work/stdout"; fi
+# Prints one table row: label, then the five measured fields and the source size.
+row() {
+  local label=$1 bytes=$2
+  shift 2
+  awk -v l="$label" -v b="$bytes" -v w="$1" -v u="$2" -v s="$3" -v k="$4" -v st="$5" 'BEGIN {
+    printf "%-30s %7.2f %7.2f %7.2f %6.0f%% %8.1f %6.2f %6s\n", l, w, u, s,
+      (u > 0 ? 100 * s / u : 0), k / 1024, k * 1024 / b, st }'
+}
+
+header() {
+  printf "%-30s %7s %7s %7s %7s %8s %6s %6s\n" "build" "wall s" "user s" "sys s" "sys/usr" \
+    "peak MB" "x src" "status"
+}
+
+generate_list() {
+  "$generate" "$1" 1 300 >"$work/list.tab"
+  # tabfile wants LF line ends.
+  sed 's/\r$//' "$work/list.tab" >"$work/list.txt"
+  stat -c %s "$work/list.tab"
+}
+
+declare -A wall
+# Times lexbuild in both modes and tabfile on the list of N entries.
+bench_list() {
+  local n=$1 bytes
+  bytes=$(generate_list "$n")
+  local m8 m16 mt
+  m8=$(measure "$lexbuild" --infile=list.tab --id=Bench)
+  row "N=$n lexbuild 8-bit" "$bytes" $m8
+  if [ "${m8##* }" != 0 ]; then grep -a "lexbuild error" "$work/stdout" | head -n 1; fi
+  m16=$(measure "$lexbuild" --infile=list.tab --id=Bench --to_unicode=1)
+  row "N=$n lexbuild --to_unicode=1" "$bytes" $m16
+  if [ "${m16##* }" != 0 ]; then grep -a "lexbuild error" "$work/stdout" | head -n 1; fi
+  wall[$n.8]=${m8%% *}
+  wall[$n.16]=${m16%% *}
+  wall[$n.8.status]=${m8##* }
+  wall[$n.16.status]=${m16##* }
   if [ -n "$tabfile" ]; then
-    cp "$work/list.tab" "$work/list.txt"
-    sed -i 's/\r$//' "$work/list.txt"
-    read -r tsecs tkb tstatus < <(measure "$tabfile" list.txt)
-    awk -v s="$secs" -v t="$tsecs" -v k="$tkb" -v st="$tstatus" 'BEGIN {
-      printf "%-9s          tabfile  %6.2f s  peak %7.1f MB  status %s  (lexbuild / tabfile = %.2f)\n",
-        "", t, k / 1024, st, (t > 0 ? s / t : 0) }'
+    mt=$(measure "$tabfile" list.txt)
+    row "N=$n tabfile" "$bytes" $mt
+    wall[$n.t]=${mt%% *}
   fi
+  printf "%-30s %.1f MB source\n" "" "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')"
 }
 
-echo "lexbuild whole-build benchmark ($(nproc) cores, work folder on $(stat -f -c %T "$temp"))"
-run_case 100000 300
-run_case 125000 300
+echo "lexbuild whole-build benchmark: $(nproc) cores, work folder on $(stat -f -c %T "$temp")" \
+  "($(df --output=source "$temp" | tail -n 1)), median of $repeat runs"
+if [ -z "$tabfile" ]; then echo "stardict's tabfile is not installed: no baseline"; fi
+header
+series=(10000 40000 125000)
+for n in "${series[@]}"; do bench_list "$n"; done
 
-if [ "${1:-}" = "--largest" ]; then
+echo
+echo "ratios (same run):"
+for n in "${series[@]}"; do
+  line="N=$n"
+  if [ -n "${wall[$n.t]:-}" ]; then
+    line+=$(awk -v a="${wall[$n.8]}" -v b="${wall[$n.16]}" -v t="${wall[$n.t]}" 'BEGIN {
+      printf "  8-bit / tabfile %.2f  --to_unicode=1 / tabfile %.2f", a / t, b / t }')
+  fi
+  if [ "${wall[$n.16.status]}" = 0 ]; then
+    line+=$(awk -v a="${wall[$n.8]}" -v b="${wall[$n.16]}" 'BEGIN {
+      printf "  --to_unicode=1 / 8-bit %.2f", b / a }')
+  else
+    line+="  --to_unicode=1 build refused (the format's limit)"
+  fi
+  echo "$line"
+done
+first=${series[0]}
+echo "growth, 8-bit wall time per entry relative to N=$first:" \
+  "$(for n in "${series[@]}"; do
+       awk -v n="$n" -v f="$first" -v w="${wall[$n.8]}" -v w0="${wall[$first.8]}" 'BEGIN {
+         printf " N=%d %.2f", n, (w / n) / (w0 / f) }'
+     done)"
+
+if [ "$largest" = 1 ]; then
   # Bisect the largest N that builds, with the same generator settings.
-  low=125000 high=1000000
+  low=125000 high=400000
   while [ $((high - low)) -gt 1000 ]; do
     mid=$(((low + high) / 2))
-    "$generate" "$mid" 1 300 >"$work/list.tab"
-    read -r _ _ status < <(measure "$lexbuild" --infile=list.tab --id=Bench)
+    generate_list "$mid" >/dev/null
+    read -r _ _ _ _ status < <(run_once "$lexbuild" --infile=list.tab --id=Bench)
     if [ "$status" = 0 ]; then low=$mid; else high=$mid; fi
   done
-  echo "largest N that builds (within 1000): $low"
-  "$generate" "$high" 1 300 >"$work/list.tab"
-  measure "$lexbuild" --infile=list.tab --id=Bench >/dev/null
+  echo
+  echo "largest N that the format holds (within 1000): $low"
+  header
+  bench_list "$low"
+  awk -v n="$low" -v f="$first" -v w="${wall[$low.8]}" -v w0="${wall[$first.8]}" 'BEGIN {
+    printf "growth: N=%d %.2f of the per-entry time at N=%d\n", n, (w / n) / (w0 / f), f }'
+  generate_list "$high" >/dev/null
+  run_once "$lexbuild" --infile=list.tab --id=Bench >/dev/null
   echo "N = $high ends with: $(grep -a 'lexbuild error' "$work/stdout" | head -n 1)"
 fi

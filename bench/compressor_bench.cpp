@@ -58,6 +58,10 @@ void reference(benchmark::State& state, const Maker& make) {
 
 const Maker kWords = [](uint32_t seed) { return testing::word_chunk(seed, kChunk); };
 const Maker kTranslations = [](uint32_t seed) { return testing::translation_chunk(seed, kChunk); };
+const Maker kDictionaryWords = [](uint32_t seed) {
+  return testing::dictionary_word_chunk(seed, kChunk);
+};
+const Maker kArticles = [](uint32_t seed) { return testing::article_chunk(seed, kChunk); };
 const Maker kRandom = [](uint32_t seed) { return testing::random_bytes(seed, kChunk); };
 const Maker kOneByte = [](uint32_t seed) {
   return testing::periodic_bytes(std::string(1, static_cast<char>(seed)), kChunk);
@@ -72,6 +76,10 @@ BENCHMARK_CAPTURE(fast, word_chunks, kWords);
 BENCHMARK_CAPTURE(reference, word_chunks, kWords);
 BENCHMARK_CAPTURE(fast, translation_chunks, kTranslations);
 BENCHMARK_CAPTURE(reference, translation_chunks, kTranslations);
+BENCHMARK_CAPTURE(fast, dictionary_word_chunks, kDictionaryWords);
+BENCHMARK_CAPTURE(reference, dictionary_word_chunks, kDictionaryWords);
+BENCHMARK_CAPTURE(fast, article_chunks, kArticles);
+BENCHMARK_CAPTURE(reference, article_chunks, kArticles);
 BENCHMARK_CAPTURE(fast, random_bytes, kRandom);
 BENCHMARK_CAPTURE(reference, random_bytes, kRandom);
 BENCHMARK_CAPTURE(fast, one_repeated_byte, kOneByte);

@@ -53,6 +53,18 @@ std::vector<uint8_t> record_list_bytes(std::span<const uint32_t> sizes) {
 }
 
 void DatabaseAssembly::append_record(const std::string& name) {
+  if (held_ != nullptr) {
+    if (const auto held = held_->find(name); held != held_->end()) {
+      context_.log.write_log("Additition %s file\n", name.c_str());
+      if (held->second.size() > format::kMaxRecordSize) {
+        report_fatal("the record %s is %zu bytes long, but a database record holds at most %zu\n",
+                     name.c_str(), held->second.size(), format::kMaxRecordSize);
+      }
+      append_bytes(held->second);
+      held_->erase(held);  // its bytes are in the database now
+      return;
+    }
+  }
   const std::string path = context_.settings.work_path(name);
   const std::optional<uint64_t> size = platform::file_size(path);
   if (!size) return;  // a record that was not made is left out
@@ -74,16 +86,19 @@ void DatabaseAssembly::append_record(const std::string& name) {
                  platform::error_text(error).c_str());
   }
   if (bytes.size() > format::kMaxRecordSize) refuse_size(bytes.size());
+  if (!context_.settings.debug && !platform::remove_file(path)) {
+    context_.log.write_log("Error: %s file wasn't deleted\n", path.c_str());
+  }
+  append_bytes(bytes);
+}
+
+void DatabaseAssembly::append_bytes(std::span<const uint8_t> bytes) {
   if (sizes_.size() == format::kMaxRecordCount) {
     report_fatal("the database would hold more than %zu records: the dictionary is too large\n",
                  format::kMaxRecordCount);
   }
   if (data_.size() + bytes.size() > kMaxDataTotal) {
     report_fatal("the database would be larger than 2 GB: the dictionary is too large\n");
-  }
-
-  if (!context_.settings.debug && !platform::remove_file(path)) {
-    context_.log.write_log("Error: %s file wasn't deleted\n", path.c_str());
   }
 
   data_.insert(data_.end(), bytes.begin(), bytes.end());
@@ -99,9 +114,23 @@ void DatabaseAssembly::append_record(const std::string& name) {
 }
 
 void DatabaseAssembly::append_matching_records(std::string_view pattern) {
-  for (const std::string& name : platform::list_matching(context_.settings.work_folder, pattern)) {
-    append_record(name);
+  std::vector<std::string> names = platform::list_matching(context_.settings.work_folder, pattern);
+  if (held_ != nullptr) {
+    const size_t star = pattern.find('*');
+    const std::string_view prefix = pattern.substr(0, star);
+    const std::string_view suffix =
+        star == std::string_view::npos ? std::string_view() : pattern.substr(star + 1);
+    for (const auto& [name, bytes] : *held_) {
+      const bool matches = star == std::string_view::npos
+                               ? name == pattern
+                               : name.size() >= prefix.size() + suffix.size() &&
+                                     name.starts_with(prefix) && name.ends_with(suffix);
+      if (matches) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
   }
+  for (const std::string& name : names) append_record(name);
 }
 
 void DatabaseAssembly::write_database(const std::string& path, std::string_view id,
@@ -130,7 +159,7 @@ void DatabaseAssembly::write_database(const std::string& path, std::string_view 
   context_.console.print("%d byte has been successfully written\n", static_cast<int>(data_.size()));
 }
 
-void assemble_database(BuildContext& context) {
+void assemble_database(BuildContext& context, HeldRecords* held) {
   const Settings& settings = context.settings;
   if (settings.id.size() >= format::kDbNameSize) {
     report_warning(context.console,
@@ -139,7 +168,7 @@ void assemble_database(BuildContext& context) {
                    settings.id.c_str(), format::kDbNameSize - 1, format::kDbNameSize - 1);
   }
 
-  DatabaseAssembly database(context);
+  DatabaseAssembly database(context, held);
   database.append_record(kHeaderRecordFile);
   database.append_record(kTableRecordFile);
   database.append_record(kWordsIndexFile);

@@ -16,6 +16,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,18 +36,26 @@ std::array<uint8_t, format::kDbHeaderSize> make_db_header(std::string_view id, i
 /// The record list and the gap for records of the given sizes.
 std::vector<uint8_t> record_list_bytes(std::span<const uint32_t> sizes);
 
+/// Record files that a build without --debug keeps in memory instead of
+/// writing them to the work folder, by their file names.
+using HeldRecords = std::map<std::string, std::vector<uint8_t>, std::less<>>;
+
 /// Gathers records in memory and writes the database in one go.
 class DatabaseAssembly {
  public:
-  explicit DatabaseAssembly(BuildContext& context) : context_(context) {}
+  /// Records named in `held` are taken from it instead of the work folder.
+  explicit DatabaseAssembly(BuildContext& context, HeldRecords* held = nullptr)
+      : context_(context), held_(held) {}
 
-  /// Appends the work-folder file `name` as the next record and deletes the
-  /// file unless --debug keeps it. A missing file is left out silently.
-  /// Fatal for a file of 65536 bytes or more, or one that cannot be read.
+  /// Appends the record file `name` as the next record: the held one of
+  /// that name, else the work-folder file, which is deleted unless --debug
+  /// keeps it. A missing file is left out silently. Fatal for a file of
+  /// 65536 bytes or more, or one that cannot be read.
   void append_record(const std::string& name);
 
-  /// append_record() for every work-folder file whose name matches
-  /// `pattern` ('*' stands for any run of characters), in ascending name order.
+  /// append_record() for every held record and work-folder file whose name
+  /// matches `pattern` ('*' stands for any run of characters), in ascending
+  /// name order.
   void append_matching_records(std::string_view pattern);
 
   size_t record_count() const { return sizes_.size(); }
@@ -58,13 +68,16 @@ class DatabaseAssembly {
   void write_database(const std::string& path, std::string_view id, int64_t unix_time);
 
  private:
+  void append_bytes(std::span<const uint8_t> bytes);
+
   BuildContext& context_;
+  HeldRecords* held_;
   std::vector<uint8_t> data_;
   std::vector<uint32_t> sizes_;
 };
 
-/// Appends every record file in the database's record order and writes the
-/// database named by settings.outfile.
-void assemble_database(BuildContext& context);
+/// Appends every record file (held ones from `held`) in the database's
+/// record order and writes the database named by settings.outfile.
+void assemble_database(BuildContext& context, HeldRecords* held = nullptr);
 
 }  // namespace lexbuild

@@ -27,11 +27,17 @@ void finish_compile(BuildContext& context, CompilerState& state) {
   std::vector<uint32_t>().swap(state.stores.word_offsets);
 
   const uint32_t entries = state.stores.entry_count;
+  // Without --debug the chunk records never reach the disk: hundreds of
+  // files written, read back and deleted would cost more than the build's
+  // own work. With it they are left in the work folder for diagnosis.
+  HeldRecords held;
+  HeldRecords* const hold = context.settings.debug ? nullptr : &held;
   console.print("%s\n", "Compressing data...");
-  state.words_records = pack_records(context, state.word_table, std::move(words), entries);
+  state.words_records = pack_records(context, state.word_table, std::move(words), entries, hold);
 
   console.print("%s\n", "Writing file...");
-  state.trans_records = pack_records(context, state.word_table, std::move(translations), entries);
+  state.trans_records =
+      pack_records(context, state.word_table, std::move(translations), entries, hold);
 
   // Only now do the nodes know their records and slots.
   write_table_record(context, state.word_table);
@@ -45,7 +51,7 @@ void finish_compile(BuildContext& context, CompilerState& state) {
   // The header record needs W, T and the presence flags.
   write_header_record(context, state);
 
-  assemble_database(context);
+  assemble_database(context, hold);
 }
 
 }  // namespace lexbuild

@@ -1,6 +1,7 @@
 #include "compiler/record_packing.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "compiler/work_files.h"
 #include "driver/report.h"
@@ -62,11 +63,21 @@ PackedChunks ChunkPacking::finish() {
 }
 
 uint32_t pack_records(BuildContext& context, WordTable& table, PackedChunks packed,
-                      uint32_t entry_count) {
+                      uint32_t entry_count, HeldRecords* held) {
   const ChunkKind kind = packed.kind;
   if (packed.entries != entry_count || packed.records.empty()) {
     report_fatal("the %s chunks hold %u entries, but the dictionary has %u; build again\n",
                  kind_name(kind).data(), packed.entries, entry_count);
+  }
+  const char* index_name = kind == ChunkKind::kWords ? kWordsIndexFile : kTransIndexFile;
+  link_word_table(table, packed.placements, kind);
+  const auto count = static_cast<uint32_t>(packed.records.size());
+  if (held != nullptr) {
+    for (uint32_t number = 0; number < count; ++number) {
+      (*held)[chunk_record_file_name(kind, number)] = std::move(packed.records[number]);
+    }
+    (*held)[index_name] = std::move(packed.index);
+    return count;
   }
   const size_t last = packed.records.size() - 1;
   for (size_t number = 0; number <= last; ++number) {
@@ -75,10 +86,8 @@ uint32_t pack_records(BuildContext& context, WordTable& table, PackedChunks pack
                       number == last ? kLastRecordCreateLine : kFullRecordCreateLine,
                       number == last ? kLastRecordWriteLine : kFullRecordWriteLine);
   }
-  const char* index_name = kind == ChunkKind::kWords ? kWordsIndexFile : kTransIndexFile;
   write_packed_file(context, index_name, packed.index, kIndexWriteLine, kIndexWriteLine);
-  link_word_table(table, packed.placements, kind);
-  return static_cast<uint32_t>(packed.records.size());
+  return count;
 }
 
 }  // namespace lexbuild

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compiler/chunk_files.h"
+#include "compiler/database.h"
 #include "compiler/record_packer.h"
 #include "compiler/word_table.h"
 #include "driver/build_context.h"
@@ -50,13 +51,14 @@ class ChunkPacking {
 };
 
 /// Writes the chunk records and the index record of `packed` to the work
-/// folder (their memory goes when it returns) and links every node of `table` to the record and
+/// folder, or hands them to `held` when it is given (the database assembly
+/// takes them from there), and links every node of `table` to the record and
 /// slot of the chunk that holds its first entry. Returns the number of chunk records written (W or
 /// T, at least 1).
 ///
 /// Fatal when the chunks do not cover exactly `entry_count` entries and when
 /// a record or the index cannot be written.
 uint32_t pack_records(BuildContext& context, WordTable& table, PackedChunks packed,
-                      uint32_t entry_count);
+                      uint32_t entry_count, HeldRecords* held = nullptr);
 
 }  // namespace lexbuild

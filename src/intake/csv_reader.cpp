@@ -34,6 +34,7 @@ std::string csv_out(BuildContext& context, Utf8LineConverter* utf8_directives) {
   std::string lines;
   lines.reserve(kFlushSize + 64);
   CsvScanner scanner(lines, context.console);
+  scanner.map_lines(&context.source_lines);
   platform::TextInput text(in);
   if (utf8_directives && starts_with_utf8_bom(settings.infile)) {
     for (int i = 0; i < 3; ++i) text.get();

@@ -50,7 +50,7 @@ void TabSplitter<Unit>::append(Unit unit) {
   // Only the rest of an over-long word can run the buffer full (everything
   // else is bounded by the limits); it needs room for the escapes as well.
   if (buffer_.size() + kTwoBreakEscapes.size() >= kCapacity) {
-    report_fatal("word length is more than %zu bytes, line %d\n", longest_word(), line_);
+    report_fatal("word length is more than %zu bytes, line %d\n", longest_word(), source_line());
   }
   buffer_.push_back(unit);
 }
@@ -146,7 +146,7 @@ void TabSplitter<Unit>::finish() {
 template <typename Unit>
 void TabSplitter<Unit>::repair_word() {
   if (mode_ == SplitMode::kCheck) {
-    report_fatal("word length is more than %d bytes, line %d\n", kReportedWordLimit, line_);
+    report_fatal("word length is more than %d bytes, line %d\n", kReportedWordLimit, source_line());
   }
   size_t head_length = limits_.word;
   if (is_high_surrogate(buffer_[head_length - 1])) --head_length;
@@ -164,7 +164,7 @@ void TabSplitter<Unit>::repair_word() {
 // becomes an entry whose definition is the whole line and the escapes.
 template <typename Unit>
 void TabSplitter<Unit>::end_word_without_tab() {
-  report_warning(console_, "(WARNING) line %d has no tab\n", line_);
+  report_warning(console_, "(WARNING) line %d has no tab\n", source_line());
   for (char16_t c : kTwoBreakEscapes) buffer_.push_back(static_cast<Unit>(c));
   part_ = Part::kDefinition;
   end_definition_line();
@@ -185,7 +185,7 @@ template <typename Unit>
 void TabSplitter<Unit>::cut_while_over() {
   if (mode_ == SplitMode::kCheck) {
     report_fatal("word definition length is more than %d bytes, line %d\n",
-                 kReportedDefinitionLimit, line_);
+                 kReportedDefinitionLimit, source_line());
   }
   while (definition_count() > limits_.definition) {
     if (!marker_placed_) {
@@ -219,7 +219,7 @@ void TabSplitter<Unit>::cut_while_over() {
     buffer_.erase(first, first + static_cast<ptrdiff_t>(piece));
     if (++piece_ > kMaxPieces) {
       report_fatal("word definition is too long to cut into %d pieces, line %d\n", kMaxPieces,
-                   line_);
+                   source_line());
     }
     write_marker();
   }
@@ -249,7 +249,7 @@ void TabSplitter<Unit>::emit_entry(size_t length) {
     report_fatal(
         "%s, line %d: the list holds more than %llu entries, the most a dictionary can hold; "
         "split it into smaller dictionaries\n",
-        source_name_.c_str(), line_, static_cast<unsigned long long>(max_entries_));
+        source_name_.c_str(), source_line(), static_cast<unsigned long long>(max_entries_));
   }
   emit(length);
 }

@@ -110,6 +110,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                        out->write(kLineEnd);
                                      });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
+      splitter.map_lines(&context.source_lines);
       feed_16bit(input, splitter);
       context.changes += splitter.changes();
     } else {
@@ -120,6 +121,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                       out->write(kLineEnd);
                                     });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
+      splitter.map_lines(&context.source_lines);
       feed_8bit_text(input, splitter);
       context.changes += splitter.changes();
     }

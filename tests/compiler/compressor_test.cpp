@@ -194,6 +194,8 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
   for (uint32_t seed = 1; seed <= 6; ++seed) {
     expect_agreement(testing::word_chunk(seed, 8191), "words");
     expect_agreement(testing::translation_chunk(seed, 8191), "translations");
+    expect_agreement(testing::dictionary_word_chunk(seed, 8191), "dictionary words");
+    expect_agreement(testing::article_chunk(seed, 8191), "articles");
   }
   for (const char* pattern :
        {"a", "ab", "abc", "abcd", "abcab", "aab", "the cat ", "twenty-byte pattern "}) {

@@ -70,6 +70,26 @@ TEST_F(AssemblyTest, SixRecordsGetTheirOffsetsAfterHeaderListAndGap) {
   EXPECT_EQ(list_folder(out.path()), std::vector<std::string>{"MyDict.pdb"});
 }
 
+TEST_F(AssemblyTest, HeldRecordsTakeTheirPlaceAmongTheFilesByName) {
+  // A build without --debug holds the chunk records in memory; the others
+  // are files. Both come in ascending name order, and no held one stays.
+  make_record("rec_words_000000.bin");
+  make_record("rec_words_000002.bin");
+  HeldRecords held;
+  held["rec_words_000001.bin"] = bytes_of("held 1");
+  held["rec_words_000003.bin"] = bytes_of("held 3");
+  held["rec_trans_000000.bin"] = bytes_of("not words");
+  DatabaseAssembly database(context, &held);
+  database.append_matching_records("rec_words_*.bin");
+  EXPECT_EQ(database.record_count(), 4u);
+  database.write_database(out.file("MyDict.pdb"), "MyDict", 0);
+  EXPECT_EQ(records_of(read_bytes(out.file("MyDict.pdb"))),
+            (std::vector<std::string>{"rec_words_000000.bin", "held 1", "rec_words_000002.bin",
+                                      "held 3"}));
+  EXPECT_EQ(held.size(), 1u) << "only the records not appended stay held";
+  EXPECT_TRUE(list_folder(work.path()).empty());
+}
+
 TEST_F(AssemblyTest, RecordsFollowTheFixedOrderAndBothDatesAreNow) {
   for (const char* name : {"rec_kbd.bin", "rec_fntTrans.bin", "rec_fntWords.bin", "rec_abbr.bin",
                            "rec_about.bin", "rec_trans_000001.bin", "rec_trans_000000.bin",

@@ -63,6 +63,19 @@ TEST_F(RecordPackingTest, ChunksBecomeRecordFilesAndAnIndex) {
   EXPECT_EQ(table.levels[0][1].words_record, 1);
 }
 
+TEST_F(RecordPackingTest, HeldRecordsStayInMemory) {
+  HeldRecords held;
+  table.levels[0] = {{.from = 31}};
+  const PackedChunks words = pack(ChunkKind::kWords, std::vector<uint32_t>(12, 3));
+  EXPECT_EQ(pack_records(context, table, words, 36, &held), 2u);
+  EXPECT_TRUE(list_folder(work.path()).empty());
+  ASSERT_EQ(held.size(), 3u);
+  EXPECT_EQ(held["rec_words_000000.bin"], words.records[0]);
+  EXPECT_EQ(held["rec_words_000001.bin"], words.records[1]);
+  EXPECT_EQ(held["rec_indW.bin"], words.index);
+  EXPECT_EQ(table.levels[0][0].words_record, 1);
+}
+
 TEST_F(RecordPackingTest, NoEntriesGiveOneEmptyRecord) {
   EXPECT_EQ(pack_records(context, table, pack(ChunkKind::kWords, {}), 0), 1u);
   EXPECT_EQ(read_bytes(work.file("rec_words_000000.bin")), Bytes(110, 0));
