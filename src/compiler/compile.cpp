@@ -26,7 +26,9 @@ void parse_list_file(BuildContext& context, std::span<const uint8_t> data, TextS
                           platform::error_text(trace.error_code()).c_str());
   }
 
-  EntryParser parser(settings.unicode != 0, context.console, stores, settings.infile);
+  // Messages name the user's source: the sorted list is a file of ours.
+  EntryParser parser(settings.unicode != 0, context.console, stores,
+                     source_name_for_messages(context), /*name_lines=*/false);
   parser.parse_list(data, [&trace](std::span<const uint8_t> line) {
     if (trace.is_open()) trace.write(line);
   });

@@ -208,6 +208,9 @@ void EntryParser::append_entry(std::span<const Unit> word, std::span<const Unit>
 
 template <typename Unit>
 void EntryParser::entry_fatal(std::span<const Unit> line, const char* problem) {
+  if (!name_lines_) {
+    report_fatal("%s: %s (\"%s\")\n", list_name_.c_str(), problem, preview(line).c_str());
+  }
   report_fatal("%s, line %d: %s (\"%s\")\n", list_name_.c_str(), line_number_, problem,
                preview(line).c_str());
 }

@@ -26,9 +26,16 @@ using TraceSink = std::function<void(std::span<const uint8_t>)>;
 
 class EntryParser {
  public:
-  /// `list_name` names the list in error messages.
-  EntryParser(bool unicode, Console& console, TextStores& stores, std::string list_name)
-      : unicode_(unicode), console_(console), stores_(stores), list_name_(std::move(list_name)) {}
+  /// `list_name` names the list in error messages, with the number of the
+  /// line unless `name_lines` is false (the sorted list's lines are not the
+  /// lines of the source that the user knows; the entry's text is quoted).
+  EntryParser(bool unicode, Console& console, TextStores& stores, std::string list_name,
+              bool name_lines = true)
+      : unicode_(unicode),
+        console_(console),
+        stores_(stores),
+        list_name_(std::move(list_name)),
+        name_lines_(name_lines) {}
 
   /// Reads lines from `data` until it is used up or an empty line is met,
   /// tracing and parsing every line that is not blank. 8-bit lines end at a
@@ -56,6 +63,7 @@ class EntryParser {
   Console& console_;
   TextStores& stores_;
   std::string list_name_;
+  bool name_lines_ = true;
   int line_number_ = 0;
 };
 

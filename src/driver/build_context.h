@@ -8,6 +8,7 @@
 
 #include "driver/build_files.h"
 #include "driver/console.h"
+#include "driver/line_map.h"
 #include "driver/log.h"
 #include "driver/settings.h"
 #include "driver/temp_names.h"
@@ -39,6 +40,9 @@ struct BuildContext {
   /// or the copy of a source that can be read only once.
   std::string source_name = settings.infile;
   std::string source_file = settings.infile;
+  /// The source line of each line of the CSV reader's list, for the
+  /// messages of the stages after it.
+  LineMap source_lines;
   /// What the intake changed of the author's text, told at the end.
   TextChanges changes;
   /// One-byte lower-case mapping of the locale that the intake selected; the

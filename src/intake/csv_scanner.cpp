@@ -13,6 +13,7 @@ constexpr char kBreakEscape[] = "\\n";
 void CsvScanner::syntax_error() const { report_fatal("Error parsing at line: %d", line_); }
 
 void CsvScanner::end_record() {
+  if (map_ != nullptr) map_->add(static_cast<uint64_t>(line_), record_start_);
   if (fields_ == 1) out_ += "\t ";
   out_ += '\n';
   fields_ = 0;
@@ -96,6 +97,8 @@ void CsvScanner::feed(uint8_t byte) {
   // CR line ends): the intermediate list cannot hold a CR inside a line,
   // since the compiler ends a line at every CR.
   if (byte == '\r') byte = '\n';
+  if (state_ == State::kFieldStart && fields_ == 0 && byte != '\n') record_start_ = source_line_;
+  if (byte == '\n') ++source_line_;  // (the record that it ends began before)
   switch (state_) {
     case State::kFieldStart:
       field_start(byte);

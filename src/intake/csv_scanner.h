@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "driver/console.h"
+#include "driver/line_map.h"
 
 namespace lexbuild {
 
@@ -27,6 +28,10 @@ class CsvScanner {
   /// `out` receives the output lines (LF line ends); `console` receives the
   /// empty line echoed for each line end met at the start of a field.
   CsvScanner(std::string& out, Console& console) : out_(out), console_(console) {}
+
+  /// Has `map` told, for each output line, the source line its record
+  /// starts at.
+  void map_lines(LineMap* map) { map_ = map; }
 
   /// Scans the next byte of the source (as read in text mode).
   void feed(uint8_t byte);
@@ -60,6 +65,9 @@ class CsvScanner {
   bool quote_seen_ = false;  // a quote in a quoted field, waiting to see if a second follows
   size_t marker_matched_ = 0;
   int line_ = 1;
+  LineMap* map_ = nullptr;
+  uint64_t source_line_ = 1;   // the line of the source being read
+  uint64_t record_start_ = 1;  // where the current record began
 };
 
 }  // namespace lexbuild

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/build_context.h"
+#include "driver/line_map.h"
 #include "driver/text_changes.h"
 #include "intake/current_list.h"
 #include "platform/file.h"
@@ -68,6 +69,9 @@ class TabSplitter {
   /// without a TAB, the sort drops empty ones).
   const TextChanges& changes() const { return changes_; }
 
+  /// Messages name the source line that `map` gives for the line read.
+  void map_lines(const LineMap* map) { map_ = map; }
+
   /// Refuses the list once it holds more than `max_entries` entries (lines
   /// with a TAB, pieces included), naming `source_name` and the line.
   void limit_entries(uint64_t max_entries, std::string source_name) {
@@ -92,6 +96,10 @@ class TabSplitter {
   void count_line_without_entry();
   void reset();
   size_t longest_word() const { return kCapacity - limits_.word - 5; }
+  // The line messages name: the user's, where a stage file came between.
+  int source_line() const {
+    return map_ ? static_cast<int>(map_->source_line(static_cast<uint64_t>(line_))) : line_;
+  }
 
   SplitLimits limits_;
   SplitMode mode_;
@@ -103,6 +111,7 @@ class TabSplitter {
   size_t word_count_ = 0;
   size_t definition_start_ = 0;
   bool truncated_ = false;
+  size_t head_length_ = 0;  // of a truncated word
   bool marker_placed_ = false;
   size_t marker_at_ = 0;
   int piece_ = 1;
@@ -111,6 +120,7 @@ class TabSplitter {
   uint64_t entries_ = 0;
   uint64_t max_entries_ = UINT64_MAX;
   std::string source_name_;
+  const LineMap* map_ = nullptr;
 };
 
 extern template class TabSplitter<uint8_t>;

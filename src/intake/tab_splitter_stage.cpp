@@ -85,7 +85,7 @@ void feed_16bit(platform::InputFile& file, TabSplitter<char16_t>& splitter) {
 int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
   const Settings& settings = context.settings;
   const bool cut = settings.cutlong != 0;
-  const bool sixteen_bit = settings.unicode != 0 && settings.to_unicode == 0;
+  const bool sixteen_bit = settings.unicode != 0 && (settings.to_unicode == 0 || list.is_utf16());
   const SplitLimits limits = split_limits(settings.unicode);
   const SplitMode mode = cut ? SplitMode::kCut : SplitMode::kCheck;
 
@@ -110,6 +110,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                        out->write(kLineEnd);
                                      });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
+      splitter.map_lines(&context.source_lines);
       feed_16bit(input, splitter);
       context.changes += splitter.changes();
     } else {
@@ -120,6 +121,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                       out->write(kLineEnd);
                                     });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
+      splitter.map_lines(&context.source_lines);
       feed_8bit_text(input, splitter);
       context.changes += splitter.changes();
     }

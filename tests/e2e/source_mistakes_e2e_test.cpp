@@ -91,7 +91,9 @@ std::string utf16(std::u16string_view text) {
   return bytes;
 }
 
-TEST(SourceMistakes, ASourceThatGivesNoEntryIsRefusedAndTheEarlierDatabaseStays) {
+// A source that gives no entry, and refusals that count lines: each names the
+// source (and its line), and the earlier database stays.
+TEST(SourceMistakes, RefusalsNameTheSourceAndKeepTheEarlierDatabase) {
   const std::string list8 = "cat\tanimal\r\ndog\tanimal\r\n";
   const std::string list16 = utf16(u"cat\tanimal\r\ndog\tanimal\r\n");
   std::string million;
