@@ -1,7 +1,8 @@
-# Install rules and the Debian package.
+# Install rules, the Debian package and the Windows archive.
 #
 #   cmake --install build --prefix /usr/local     # programs, manual pages, docs, completions
 #   (cd build && cpack -G DEB)                    # lexbuild_<version>_<arch>.deb
+#   (cd build-windows && cpack -G ZIP)            # lexbuild-<version>-win64.zip (Windows build)
 #
 # Only the two programs and their documentation are installed: the tests,
 # benchmarks and fuzz targets stay in the build folder.
@@ -13,40 +14,49 @@ if(TARGET lexdump)
   list(APPEND LEXBUILD_PACKAGED_PROGRAMS lexdump)
 endif()
 
-install(TARGETS ${LEXBUILD_PACKAGED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(WIN32)
+  # A Windows archive is one folder: the programs, the README as text, the
+  # licence and the sample; manual pages and completions have no use there.
+  install(TARGETS ${LEXBUILD_PACKAGED_PROGRAMS} RUNTIME DESTINATION .)
+  install(FILES README.md DESTINATION . RENAME README.txt)
+  install(FILES COPYING DESTINATION . RENAME COPYING.txt)
+  install(FILES examples/sample.tab DESTINATION .)
+else()
+  install(TARGETS ${LEXBUILD_PACKAGED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Manual pages, compressed the way Debian ships them (gzip -n keeps the
-# archive free of time stamps, so that two builds give the same bytes).
-find_program(LEXBUILD_GZIP gzip)
-set(LEXBUILD_MAN_PAGES)
-foreach(program ${LEXBUILD_PACKAGED_PROGRAMS})
-  set(page ${PROJECT_SOURCE_DIR}/man/${program}.1)
-  if(LEXBUILD_GZIP)
-    set(compressed ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
-    add_custom_command(
-      OUTPUT ${compressed}
-      COMMAND ${CMAKE_COMMAND} -E copy ${page} ${CMAKE_BINARY_DIR}/man/${program}.1
-      COMMAND ${LEXBUILD_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/${program}.1
-      DEPENDS ${page}
-      COMMENT "Compressing the manual page ${program}.1"
-      VERBATIM)
-    list(APPEND LEXBUILD_MAN_PAGES ${compressed})
-  else()
-    list(APPEND LEXBUILD_MAN_PAGES ${page})
-  endif()
-endforeach()
-add_custom_target(man_pages ALL DEPENDS ${LEXBUILD_MAN_PAGES})
-install(FILES ${LEXBUILD_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Manual pages, compressed the way Debian ships them (gzip -n keeps the
+  # archive free of time stamps, so that two builds give the same bytes).
+  find_program(LEXBUILD_GZIP gzip)
+  set(LEXBUILD_MAN_PAGES)
+  foreach(program ${LEXBUILD_PACKAGED_PROGRAMS})
+    set(page ${PROJECT_SOURCE_DIR}/man/${program}.1)
+    if(LEXBUILD_GZIP)
+      set(compressed ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
+      add_custom_command(
+        OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E copy ${page} ${CMAKE_BINARY_DIR}/man/${program}.1
+        COMMAND ${LEXBUILD_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/${program}.1
+        DEPENDS ${page}
+        COMMENT "Compressing the manual page ${program}.1"
+        VERBATIM)
+      list(APPEND LEXBUILD_MAN_PAGES ${compressed})
+    else()
+      list(APPEND LEXBUILD_MAN_PAGES ${page})
+    endif()
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${LEXBUILD_MAN_PAGES})
+  install(FILES ${LEXBUILD_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-set(LEXBUILD_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/lexbuild)
-install(FILES README.md COPYING examples/sample.tab DESTINATION ${LEXBUILD_DOC_DIR})
-# Debian looks for the licence under this name.
-install(FILES COPYING DESTINATION ${LEXBUILD_DOC_DIR} RENAME copyright)
+  set(LEXBUILD_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/lexbuild)
+  install(FILES README.md COPYING examples/sample.tab DESTINATION ${LEXBUILD_DOC_DIR})
+  # Debian looks for the licence under this name.
+  install(FILES COPYING DESTINATION ${LEXBUILD_DOC_DIR} RENAME copyright)
 
-foreach(program ${LEXBUILD_PACKAGED_PROGRAMS})
-  install(FILES completions/${program}
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-endforeach()
+  foreach(program ${LEXBUILD_PACKAGED_PROGRAMS})
+    install(FILES completions/${program}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  endforeach()
+endif()
 
 # ---- Debian package (cpack -G DEB in the build folder) ----
 set(CPACK_PACKAGE_NAME lexbuild)
@@ -67,8 +77,14 @@ looks words up.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/COPYING)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-if(NOT CPACK_GENERATOR AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  set(CPACK_GENERATOR DEB)
+if(NOT CPACK_GENERATOR)
+  if(WIN32)
+    set(CPACK_GENERATOR ZIP)  # lexbuild-<version>-win64.zip
+    set(CPACK_PACKAGE_FILE_NAME lexbuild-${PROJECT_VERSION}-win64)
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(CPACK_GENERATOR DEB)
+  endif()
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # lexbuild_<version>_<arch>.deb

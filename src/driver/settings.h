@@ -24,6 +24,9 @@ struct Settings {
   int largefont = 0;
   int cutlong = 1;
   bool debug = false;
+  // --source_encoding=utf-8: the source is UTF-8, converted at the start of
+  // the chain into the list encoding the dictionary stores.
+  bool source_utf8 = false;
   std::string abbrfile;   // default: "_abbr.txt" in the work folder
   std::string aboutfile;  // default: "_about.txt" in the work folder
   std::string fontfile;   // also set by --font_textlr=; default "_fnt_trans.txt"

@@ -1,10 +1,12 @@
 #include "intake/chain.h"
 
 #include "driver/report.h"
+#include "intake/csv_reader.h"
 #include "intake/empty_build.h"
 #include "intake/locale_sort.h"
 #include "intake/tab_splitter.h"
 #include "intake/unicode_conversion.h"
+#include "intake/utf8_source.h"
 
 namespace lexbuild {
 
@@ -29,8 +31,57 @@ SourceLocale select_source_locale(BuildContext& context) {
   return locale;
 }
 
+namespace {
+
+// What the dictionary stores: UTF-16 with --unicode=1 or --to_unicode=.
+ListTarget dictionary_target(const Settings& settings) {
+  return settings.unicode != 0 ? ListTarget::kUtf16 : ListTarget::kCodePage;
+}
+
+// A source read in a code page, byte by byte: without --unicode=1, or
+// converted by --to_unicode=.
+bool read_in_code_page(const Settings& settings) {
+  return settings.unicode == 0 || settings.to_unicode != 0;
+}
+
+// Everything before the splitter of the TAB chain: a UTF-8 source becomes a
+// list of the dictionary's encoding.
+void read_tab_source(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
+  const Settings& settings = context.settings;
+  if (source_is_utf8(settings)) {
+    utf8_in(context, list, locale, dictionary_target(settings));
+  } else if (read_in_code_page(settings)) {
+    warn_if_utf8(context, list.path());
+  }
+}
+
+}  // namespace
+
+void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
+  const Settings& settings = context.settings;
+  if (!source_is_utf8(settings)) {
+    if (read_in_code_page(settings)) warn_if_utf8(context, list.path());
+    list.replace(csv_out(context));
+    return;
+  }
+  if (dictionary_target(settings) == ListTarget::kCodePage) {
+    // Converted first, the directives of the first line included.
+    utf8_in(context, list, locale, ListTarget::kCodePage);
+    list.replace(csv_out(context));
+    return;
+  }
+  // The CSV reader reads bytes: it reads the UTF-8 itself (its syntax is
+  // ASCII, which no multi-byte sequence contains), checked beforehand so that
+  // refusals name the source's lines, and its list is converted after it.
+  check_utf8_list(context, list, locale, ListTarget::kUtf16);
+  Utf8LineConverter directives(locale, ListTarget::kCodePage, source_name_for_messages(context),
+                               settings.source_language);
+  list.replace(csv_out(context, &directives));
+  utf8_in(context, list, locale, ListTarget::kUtf16);
+}
+
 void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
-  if (context.settings.to_unicode != 0) dic_unicode(context, list, locale);
+  if (context.settings.to_unicode != 0 && !list.is_utf16()) dic_unicode(context, list, locale);
   context.console.print("%s\n", "Sorting...");
   if (sort_list(context, list.path(), locale) == 0) check_some_entry(context, list);
   // The sorted list is a new file under the same name.
@@ -39,11 +90,12 @@ void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLoca
 
 void prepare_tab_list(BuildContext& context, CurrentList& list) {
   const SourceLocale locale = select_source_locale(context);
+  read_tab_source(context, list, locale);
   // Without cutting and without conversion no stage would copy the source,
   // and the sort rewrites its list in place: the checked lines then go to a
   // stage file of their own, so that the user's source is only ever read.
   const Settings& settings = context.settings;
-  const bool keep_copy = settings.cutlong == 0 && settings.to_unicode == 0;
+  const bool keep_copy = settings.cutlong == 0 && settings.to_unicode == 0 && !list.is_stage_file();
   csv_cut_out(context, list, keep_copy);
   convert_and_sort(context, list, locale);
 }

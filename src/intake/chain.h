@@ -12,6 +12,13 @@ namespace lexbuild {
 /// and installs its one-byte lower-case mapping for the compiler.
 SourceLocale select_source_locale(BuildContext& context);
 
+/// The CSV chain's first stages: the CSV reader on the source, which becomes
+/// the current list. A UTF-8 source is converted first (an 8-bit
+/// dictionary), or checked, read with its directives put into the code page
+/// and then converted to UTF-16 (a UTF-16 one). A source read in a code page
+/// that looks like UTF-8 draws a warning.
+void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocale& locale);
+
 /// The stages that end every chain: the Unicode conversion when
 /// settings.to_unicode is not 0, then "Sorting..." and the sort. The current
 /// list is then the intermediate list.

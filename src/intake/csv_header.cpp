@@ -60,12 +60,13 @@ std::string directive_file_text(std::string_view value, char line_break) {
   return text;
 }
 
-void read_header_directives(BuildContext& context) {
+void read_header_directives(BuildContext& context, Utf8LineConverter* utf8_text) {
   Settings& settings = context.settings;
   bool opened = false;
   bool has_tab = false;
-  const std::string line = read_header_line(settings.infile, opened, has_tab);
+  std::string line = read_header_line(settings.infile, opened, has_tab);
   if (!opened) return;
+  if (utf8_text && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
   // The format detection looks at the first 49 characters only: a TAB list
   // whose first TAB comes later is read as CSV, each line one field.
   if (has_tab) {
@@ -74,19 +75,24 @@ void read_header_directives(BuildContext& context) {
                    "as CSV; give --source_format=tab if it is a TAB list\n",
                    source_name_for_messages(context).c_str());
   }
+  // The texts go into the code page like the entries.
+  auto text = [utf8_text](std::optional<std::string> value) {
+    if (value && utf8_text) value = utf8_text->to_code_page(*value, 1);
+    return value;
+  };
 
   if (!settings.abbrfile_given) {
-    if (auto value = directive_value(line, "ABBREVIATION=")) {
+    if (auto value = text(directive_value(line, "ABBREVIATION="))) {
       write_directive_file(settings.abbrfile, *value, '\n');
     }
   }
   if (!settings.aboutfile_given) {
-    if (auto value = directive_value(line, "ABOUT=")) {
+    if (auto value = text(directive_value(line, "ABOUT="))) {
       write_directive_file(settings.aboutfile, *value, ' ');
     }
   }
   if (!settings.id_given) {
-    if (auto value = directive_value(line, "ID=")) {
+    if (auto value = text(directive_value(line, "ID="))) {
       if (value->empty()) {
         // An empty name would leave the dictionary nameless in the reader's list.
         report_warning(context.console,

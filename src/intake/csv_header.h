@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "driver/build_context.h"
+#include "intake/utf8_source.h"
 
 namespace lexbuild {
 
@@ -23,8 +24,10 @@ std::optional<std::string> directive_value(std::string_view line, std::string_vi
 /// Reads the first line of the source (as text, up to its first LF, at most
 /// 2047 bytes) and obeys each directive whose command-line option was not
 /// given: writes the abbreviations and about files, sets `id` and
-/// `largefont`. Does nothing when the source cannot be opened.
-void read_header_directives(BuildContext& context);
+/// `largefont`. Does nothing when the source cannot be opened. With
+/// `utf8_text` the line is UTF-8 (a byte-order mark is skipped) and the
+/// texts are put into the code page through it.
+void read_header_directives(BuildContext& context, Utf8LineConverter* utf8_text = nullptr);
 
 /// Text of a directive file: break escapes become `line_break`, then a zero byte.
 std::string directive_file_text(std::string_view value, char line_break);

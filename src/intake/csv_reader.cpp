@@ -19,9 +19,9 @@ constexpr size_t kFlushSize = 1 << 16;
 
 }  // namespace
 
-std::string csv_out(BuildContext& context) {
+std::string csv_out(BuildContext& context, Utf8LineConverter* utf8_directives) {
   Settings& settings = context.settings;
-  read_header_directives(context);
+  read_header_directives(context, utf8_directives);
 
   StageFile stage(context, "csv_out", platform::FileMode::kText);
   platform::OutputFile& out = stage.out();
@@ -36,6 +36,9 @@ std::string csv_out(BuildContext& context) {
   CsvScanner scanner(lines, context.console);
   scanner.map_lines(&context.source_lines);
   platform::TextInput text(in);
+  if (utf8_directives && starts_with_utf8_bom(settings.infile)) {
+    for (int i = 0; i < 3; ++i) text.get();
+  }
   try {
     for (int c; (c = text.get()) >= 0;) {
       scanner.feed(static_cast<uint8_t>(c));

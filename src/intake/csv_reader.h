@@ -4,13 +4,16 @@
 #include <string>
 
 #include "driver/build_context.h"
+#include "intake/utf8_source.h"
 
 namespace lexbuild {
 
 /// Obeys the directives of the source's first line, then converts the
 /// comma-separated source named by settings.infile into a "csv_out" stage
 /// file (unsorted 8-bit list). Returns the stage file's path, which also
-/// becomes settings.infile.
-std::string csv_out(BuildContext& context);
+/// becomes settings.infile. With `utf8_directives` the source is UTF-8: its
+/// byte-order mark is skipped and the directive texts are put into the code
+/// page through it.
+std::string csv_out(BuildContext& context, Utf8LineConverter* utf8_directives = nullptr);
 
 }  // namespace lexbuild

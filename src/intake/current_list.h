@@ -25,6 +25,11 @@ class CurrentList {
   /// Whether the current list is a stage file of this chain.
   bool is_stage_file() const { return is_stage_file_; }
 
+  /// Whether the list is already in the 16-bit list encoding because a stage
+  /// wrote it so (a source read as UTF-8), with no conversion left to run.
+  bool is_utf16() const { return utf16_; }
+  void mark_utf16() { utf16_ = true; }
+
   /// Makes the stage file `stage_path` the current list and names it in
   /// settings.infile. The previous list is deleted when it was a stage file.
   void replace(const std::string& stage_path);
@@ -38,6 +43,7 @@ class CurrentList {
   BuildFiles* files_;
   std::string path_;
   bool is_stage_file_ = false;
+  bool utf16_ = false;
 };
 
 /// A stage file being written: its name is formed from a prefix and the first

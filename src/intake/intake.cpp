@@ -2,7 +2,6 @@
 
 #include "compiler/compile.h"
 #include "intake/chain.h"
-#include "intake/csv_reader.h"
 #include "intake/current_list.h"
 #include "intake/source_checks.h"
 #include "intake/tab_splitter.h"
@@ -45,7 +44,7 @@ int csv_intake(BuildContext& context) {
   warn_about_source(context);
   const SourceLocale locale = select_source_locale(context);
   DirectiveFiles directive_files(settings, context.files);
-  list.replace(csv_out(context));
+  read_csv_source(context, list, locale);
   csv_cut_out(context, list, /*keep_copy=*/false);
   convert_and_sort(context, list, locale);
   compile_dictionary(context);

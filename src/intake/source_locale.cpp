@@ -91,7 +91,8 @@ SourceLocale SourceLocale::select(const std::string& source_language, bool sixte
     if (sixteen_bit) locale.collator_ = platform::Collator::create(found->locale_id);
     return locale;
   }
-  const auto table = platform::load_code_page(found->code_page);
+  auto table = platform::load_code_page(found->code_page);
+  if (table) platform::add_windows_private_use(*table);
   auto language_collator = platform::Collator::create(found->locale_id);
   if (!table || !language_collator) {
     locale.language_ = Language::kUnknown;

@@ -23,6 +23,16 @@ constexpr int kReportedDefinitionLimit = 8000;
 // Four characters each, so that a marker is rewritten in place.
 constexpr size_t kMarkerLength = 4;
 
+// A 16-bit list is never cut between the two units of a surrogate pair.
+template <typename Unit>
+bool is_high_surrogate(Unit unit) {
+  if constexpr (sizeof(Unit) == 1) {
+    return false;
+  } else {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+  }
+}
+
 }  // namespace
 
 SplitLimits split_limits(int unicode) {
@@ -138,7 +148,10 @@ void TabSplitter<Unit>::repair_word() {
   if (mode_ == SplitMode::kCheck) {
     report_fatal("word length is more than %d bytes, line %d\n", kReportedWordLimit, source_line());
   }
-  std::vector<Unit> head(buffer_.begin(), buffer_.begin() + limits_.word);
+  size_t head_length = limits_.word;
+  if (is_high_surrogate(buffer_[head_length - 1])) --head_length;
+  head_length_ = head_length;
+  std::vector<Unit> head(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(head_length));
   head.push_back(static_cast<Unit>(kTab));
   buffer_.insert(buffer_.begin(), head.begin(), head.end());
   truncated_ = true;
@@ -177,8 +190,14 @@ void TabSplitter<Unit>::cut_while_over() {
   while (definition_count() > limits_.definition) {
     if (!marker_placed_) {
       if (truncated_) {
-        // The truncated word keeps its length: the marker takes its end.
-        marker_at_ = limits_.word - kMarkerLength;
+        // The truncated word keeps its length: the marker takes its end. A
+        // pair whose second unit it would take goes whole.
+        marker_at_ = head_length_ - kMarkerLength;
+        if (is_high_surrogate(buffer_[marker_at_ - 1])) {
+          buffer_.erase(buffer_.begin() + static_cast<ptrdiff_t>(marker_at_ - 1));
+          --marker_at_;
+          --definition_start_;
+        }
       } else {
         buffer_.insert(buffer_.begin() + static_cast<ptrdiff_t>(marker_at_), kMarkerLength, Unit{});
         definition_start_ += kMarkerLength;
@@ -191,8 +210,11 @@ void TabSplitter<Unit>::cut_while_over() {
     const auto last = first + static_cast<ptrdiff_t>(limits_.definition);
     const auto space = std::find(std::make_reverse_iterator(last),
                                  std::make_reverse_iterator(first), static_cast<Unit>(kSpace));
-    const size_t piece =
+    size_t piece =
         space.base() != first ? static_cast<size_t>(space.base() - first) : limits_.definition;
+    if (space.base() == first && is_high_surrogate(first[static_cast<ptrdiff_t>(piece) - 1])) {
+      --piece;
+    }
     emit_entry(definition_start_ + piece);
     buffer_.erase(first, first + static_cast<ptrdiff_t>(piece));
     if (++piece_ > kMaxPieces) {
@@ -247,6 +269,7 @@ void TabSplitter<Unit>::reset() {
   word_count_ = 0;
   definition_start_ = 0;
   truncated_ = false;
+  head_length_ = 0;
   marker_placed_ = false;
   marker_at_ = 0;
   piece_ = 1;

@@ -111,6 +111,7 @@ class TabSplitter {
   size_t word_count_ = 0;
   size_t definition_start_ = 0;
   bool truncated_ = false;
+  size_t head_length_ = 0;  // of a truncated word
   bool marker_placed_ = false;
   size_t marker_at_ = 0;
   int piece_ = 1;

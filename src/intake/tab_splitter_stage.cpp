@@ -85,7 +85,7 @@ void feed_16bit(platform::InputFile& file, TabSplitter<char16_t>& splitter) {
 int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
   const Settings& settings = context.settings;
   const bool cut = settings.cutlong != 0;
-  const bool sixteen_bit = settings.unicode != 0 && settings.to_unicode == 0;
+  const bool sixteen_bit = settings.unicode != 0 && (settings.to_unicode == 0 || list.is_utf16());
   const SplitLimits limits = split_limits(settings.unicode);
   const SplitMode mode = cut ? SplitMode::kCut : SplitMode::kCheck;
 

@@ -39,17 +39,20 @@ constexpr char kUsage[] =
     "  --help                   this text\n"
     "  --version                the version line\n"
     "\n"
-    "UTF-16 dictionaries are written and looked up in UTF-8; 8-bit ones as their\n"
-    "bytes unless --source_language names their code page.\n";
+    "Dictionaries are written and looked up in UTF-8: 8-bit ones through the code\n"
+    "page of --source_language (without it, each byte is the character U+0001 to\n"
+    "U+00FF of that number, as lexbuild stores them then).\n";
 
-// How stored text meets the terminal: UTF-16 as UTF-8; 8-bit text as its
-// bytes, or through the code page of the dictionary's language when known.
+// How stored text meets the terminal: UTF-16 as UTF-8; 8-bit text through the
+// code page of the dictionary's language, or, without one, as the build's "C"
+// locale stores it (each byte the character of that number), so that a list
+// read back gives the text it was built from.
 class TextCodec {
  public:
   TextCodec(const Dictionary& d, const SourceLocale& locale) : d_(d), locale_(locale) {}
 
   std::string display(std::span<const uint8_t> text) const {
-    if (d_.unicode() || locale_.is_c()) return display_text(text, d_.unicode());
+    if (d_.unicode()) return display_text(text, true);
     std::vector<uint8_t> units;
     for (uint8_t b : text) {
       const char16_t unit = locale_.unit(b).value_or(u'\uFFFD');
@@ -63,7 +66,6 @@ class TextCodec {
   // holds a character the code page cannot write.
   std::optional<std::vector<uint8_t>> stored(const std::string& word) const {
     if (d_.unicode()) return platform::utf8_to_utf16le(word);
-    if (locale_.is_c()) return std::vector<uint8_t>(word.begin(), word.end());
     const std::vector<uint8_t> units = platform::utf8_to_utf16le(word);
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i + 1 < units.size(); i += 2) {

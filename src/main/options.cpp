@@ -137,6 +137,16 @@ bool parse_options(const std::vector<std::string>& args, Settings& settings, Con
     } else if (contains(name, "--pictures_db=") || contains(name, "--allow_html=") ||
                contains(name, "--font_texthr=") || contains(name, "--font_listhr=")) {
       // Read by the post-build pass.
+    } else if (contains(name, "--source_encoding=")) {
+      // Tested last, so that every argument that meant something before it
+      // existed keeps its meaning.
+      const std::string value = ascii_lower(option_text_value(arg, kShortSettingCapacity));
+      if (value != "utf-8" && value != "utf8") {
+        report_fatal(
+            "value for the '--source_encoding=' options is wrong: utf-8 is the one encoding it "
+            "names; leave it out for a list in the codepage of --source_language\n");
+      }
+      settings.source_utf8 = true;
     } else {
       console.print("lexbuild: unrecognized options '%s'", arg.c_str());
       console.write("\nlexbuild: use the '--help' option for usage information\n");

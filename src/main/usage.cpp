@@ -8,7 +8,7 @@ namespace {
 
 // Each piece is printed followed by one line break; pieces that end in a line
 // break of their own therefore leave an empty line after them.
-constexpr std::array<std::string_view, 27> kUsage = {
+constexpr std::array<std::string_view, 28> kUsage = {
     "Usage: lexbuild [options]\n",
     "Examples:",
     "  lexbuild\n    inputs none.csv file and results none.pdb file",
@@ -63,6 +63,11 @@ constexpr std::array<std::string_view, 27> kUsage = {
     "  --debug\n        Prevent temporary files from deletion after dictionary\n        "
     "generation complete. Use this option to send us temporary\n        files if the "
     "dictionary is built unsuccessefully",
+    "  --source_encoding=utf-8\n        The source file is in UTF-8 (a file that starts with the UTF-8\n"
+    "        byte-order mark is read as UTF-8 without this option). Its text is\n"
+    "        stored in the codepage of --source_language, or in UTF-16 with\n"
+    "        --unicode=1 or --to_unicode=; a character that the codepage lacks\n"
+    "        stops the build\n        Default: the source is in the codepage of --source_language",
 };
 
 }  // namespace

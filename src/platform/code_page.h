@@ -22,6 +22,13 @@ struct CodePageTable {
 /// to 1258); nothing when no converter for it is available.
 std::optional<CodePageTable> load_code_page(int code_page);
 
+/// Gives the bytes that Windows converts to private-use characters, where the
+/// converter behind load_code_page() leaves them undefined (bytes AA, D2, FF
+/// of 1253 and the 11 unassigned bytes of 1255), those units, so that every
+/// byte of 874 and 1250 to 1258 converts and sorts as on Windows. (Win32: the
+/// system's own table already has them; nothing to do.)
+void add_windows_private_use(CodePageTable& table);
+
 /// The lower-case form of `c` when it has a one-character one, else `c`.
 char32_t simple_lower_case(char32_t c);
 

@@ -2,6 +2,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,32 @@ struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
 };
 
+// Bytes that Windows converts to private-use characters, numbered on in
+// byte order, where ICU's converters leave them undefined (or, for byte AA of
+// 1253, give the feminine ordinal, which sorts among the letters).
+struct PrivateUseBytes {
+  int code_page;
+  char16_t first_unit;
+  std::initializer_list<uint8_t> bytes;
+};
+
+const PrivateUseBytes kPrivateUseBytes[] = {
+    {1253, 0xF8F9, {0xAA, 0xD2, 0xFF}},
+    {1255, 0xF88D, {0xCA, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0xFB, 0xFC, 0xFF}},
+};
+
 }  // namespace
+
+void add_windows_private_use(CodePageTable& table) {
+  for (const PrivateUseBytes& entry : kPrivateUseBytes) {
+    if (entry.code_page != table.code_page) continue;
+    char16_t unit = entry.first_unit;
+    for (uint8_t b : entry.bytes) {
+      table.units[b] = unit++;
+      table.defined.set(b);
+    }
+  }
+}
 
 std::optional<CodePageTable> load_code_page(int code_page) {
   UErrorCode status = U_ZERO_ERROR;

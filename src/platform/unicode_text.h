@@ -1,7 +1,9 @@
 // Conversions between UTF-16 little-endian bytes and UTF-8 text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +17,16 @@ std::string utf16le_to_utf8(std::span<const uint8_t> bytes);
 
 /// UTF-16LE bytes of UTF-8 `text` (invalid sequences become U+FFFD).
 std::vector<uint8_t> utf8_to_utf16le(std::string_view text);
+
+/// Appends the UTF-16 units of UTF-8 `text` to `out` (a character beyond
+/// U+FFFF as a surrogate pair). Strict: an overlong form, an encoded
+/// surrogate, a code beyond U+10FFFF, a stray continuation byte or a sequence
+/// cut short is invalid. Returns the offset in `text` of the first byte of the
+/// first invalid sequence, `out` then holding the units of everything before
+/// it; nothing when all of `text` is valid.
+/// (Win32: MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, ...), which
+/// fails on the same input; the offset is then found by converting prefixes.)
+std::optional<size_t> append_utf16_of_utf8(std::span<const uint8_t> text, std::u16string& out);
 
 /// UTF-16LE bytes of UTF-8 `text` in lower case (the root locale's rules).
 std::vector<uint8_t> utf8_to_utf16le_lower(std::string_view text);

@@ -1,5 +1,10 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <climits>
 
 #include "platform/unicode_text.h"
 
@@ -35,6 +40,44 @@ std::string utf16le_to_utf8(std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> utf8_to_utf16le(std::string_view text) { return to_bytes(from_utf8(text)); }
+
+std::optional<size_t> append_utf16_of_utf8(std::span<const uint8_t> text, std::u16string& out) {
+  // Written through a pointer into room for the most units the text can give
+  // (one per byte), then cut to what was written: this runs over every byte
+  // of a UTF-8 list.
+  const size_t start = out.size();
+  out.resize(start + text.size());
+  char16_t* units = out.data() + start;
+  size_t written = 0;
+  const uint8_t* bytes = text.data();
+  size_t done = 0;
+  while (done < text.size()) {
+    if (bytes[done] < 0x80) {
+      units[written++] = bytes[done++];
+      continue;
+    }
+    // U8_NEXT counts in int32_t: a piece of at most that size at a time. A
+    // sequence is at most 4 bytes long, so it never straddles two pieces
+    // unless the text itself ends there.
+    const size_t piece = std::min<size_t>(text.size() - done, INT32_MAX);
+    int32_t i = 0;
+    UChar32 c = 0;
+    U8_NEXT(bytes + done, i, static_cast<int32_t>(piece), c);
+    if (c < 0) {
+      out.resize(start + written);
+      return done;
+    }
+    if (U_IS_BMP(c)) {
+      units[written++] = static_cast<char16_t>(c);
+    } else {
+      units[written++] = static_cast<char16_t>(U16_LEAD(c));
+      units[written++] = static_cast<char16_t>(U16_TRAIL(c));
+    }
+    done += static_cast<size_t>(i);
+  }
+  out.resize(start + written);
+  return std::nullopt;
+}
 
 std::vector<uint8_t> utf8_to_utf16le_lower(std::string_view text) {
   icu::UnicodeString unicode = from_utf8(text);

@@ -64,15 +64,38 @@ TEST(SourceLocale, ByteRanksFollowTheWindowsComparison) {
 }
 
 TEST(SourceLocale, UndefinedBytesRankAfterEveryCharacterByValue) {
-  const SourceLocale greek = SourceLocale::select("Greek");
-  ASSERT_FALSE(greek.unit(0xD2));
-  const auto& ranks = greek.byte_ranks();
+  // Bytes A1 and A5 of 1257 are undefined on Windows too.
+  const SourceLocale baltic = SourceLocale::select("Lithuanian");
+  ASSERT_FALSE(baltic.unit(0xA1));
+  const auto& ranks = baltic.byte_ranks();
   for (int b = 1; b < 256; ++b) {
-    if (greek.unit(static_cast<uint8_t>(b))) {
-      EXPECT_LT(ranks[b], ranks[0xD2]) << b;
+    if (baltic.unit(static_cast<uint8_t>(b))) {
+      EXPECT_LT(ranks[b], ranks[0xA1]) << b;
     }
   }
+  EXPECT_LT(ranks[0xA1], ranks[0xA5]);
+}
+
+// Windows gives the undefined bytes of 1253 and 1255 private-use characters,
+// which sort after every letter: byte AA of Greek no longer sorts as the
+// feminine ordinal, among the a's.
+TEST(SourceLocale, GreekAndHebrewBytesConvertAndSortAsOnWindows) {
+  const SourceLocale greek = SourceLocale::select("Greek");
+  EXPECT_EQ(greek.unit(0xAA), u'\uF8F9');
+  EXPECT_EQ(greek.unit(0xD2), u'\uF8FA');
+  EXPECT_EQ(greek.unit(0xFF), u'\uF8FB');
+  const auto& ranks = greek.byte_ranks();
+  for (int b : {int{'a'}, int{'Z'}, 0xC1 /* capital alpha */, 0xF9 /* small omega */}) {
+    EXPECT_LT(ranks[b], ranks[0xAA]) << b;
+  }
+  EXPECT_LT(ranks[0xAA], ranks[0xD2]);
   EXPECT_LT(ranks[0xD2], ranks[0xFF]);
+
+  const SourceLocale hebrew = SourceLocale::select("Hebrew");
+  EXPECT_EQ(hebrew.unit(0xCA), u'\uF88D');
+  EXPECT_EQ(hebrew.unit(0xFF), u'\uF897');
+  for (int b = 1; b < 256; ++b) EXPECT_TRUE(hebrew.unit(static_cast<uint8_t>(b))) << b;
+  EXPECT_LT(hebrew.byte_ranks()[0xFA /* tav */], hebrew.byte_ranks()[0xD9]);
 }
 
 }  // namespace
