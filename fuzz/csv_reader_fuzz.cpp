@@ -113,9 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string line = header_line(text);
   check_directive_file(settings.abbrfile, directive_value(line, "ABBREVIATION="), '\n');
   check_directive_file(settings.aboutfile, directive_value(line, "ABOUT="), ' ');
-  if (const auto id = directive_value(line, "ID=")) {
+  if (const auto id = directive_value(line, "ID="); id && !id->empty()) {
     FUZZ_CHECK(settings.id == id->substr(0, kIdDirectiveLimit));
-  } else {
+  } else {  // an empty ID=[] keeps the default name
     FUZZ_CHECK(settings.id == "none");
   }
   return 0;
