@@ -52,6 +52,8 @@ void read_tab_source(BuildContext& context, CurrentList& list, const SourceLocal
     utf8_in(context, list, locale, dictionary_target(settings));
   } else if (read_in_code_page(settings)) {
     warn_if_utf8(context, list.path());
+  } else {
+    warn_if_not_utf16(context, list.path());
   }
 }
 
@@ -60,7 +62,11 @@ void read_tab_source(BuildContext& context, CurrentList& list, const SourceLocal
 void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
   const Settings& settings = context.settings;
   if (!source_is_utf8(settings)) {
-    if (read_in_code_page(settings)) warn_if_utf8(context, list.path());
+    if (read_in_code_page(settings)) {
+      warn_if_utf8(context, list.path());
+    } else {
+      warn_if_not_utf16(context, list.path());
+    }
     list.replace(csv_out(context));
     return;
   }
@@ -75,7 +81,7 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
   // refusals name the source's lines, and its list is converted after it.
   check_utf8_list(context, list, locale, ListTarget::kUtf16);
   Utf8LineConverter directives(locale, ListTarget::kCodePage, source_name_for_messages(context),
-                               settings.source_language);
+                               settings.source_language, /*utf16_dictionary=*/true);
   list.replace(csv_out(context, &directives));
   utf8_in(context, list, locale, ListTarget::kUtf16);
 }

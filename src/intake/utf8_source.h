@@ -35,8 +35,10 @@ enum class ListTarget {
 class Utf8LineConverter {
  public:
   /// `source` names the list in messages, `language` the --source_language.
+  /// With `utf16_dictionary` only the first-line directives of a UTF-16
+  /// dictionary are converted, which a refusal must not answer with --unicode=1.
   Utf8LineConverter(const SourceLocale& locale, ListTarget target, std::string source,
-                    const std::string& language);
+                    const std::string& language, bool utf16_dictionary = false);
 
   /// Appends the converted text of line `line` (without its line end) to
   /// `out`; with `out` null the line is only checked.
@@ -60,6 +62,7 @@ class Utf8LineConverter {
   void note_missing(int line, char32_t code);
 
   ListTarget target_;
+  bool utf16_dictionary_;
   std::string source_;
   std::string where_;  // where the text is stored, for the refusal
   // The byte of each BMP character in the code page, -1 where it has none.
@@ -84,5 +87,10 @@ void check_utf8_list(const BuildContext& context, const CurrentList& list,
 /// For a source read in a code page: one warning when the file at `path`
 /// holds only valid UTF-8 and at least one multi-byte sequence.
 void warn_if_utf8(BuildContext& context, const std::string& path);
+
+/// For a source read as UTF-16 as it is (--unicode=1 without --to_unicode=):
+/// one warning when the file at `path` holds no zero byte, which every
+/// UTF-16 list has in its TAB unit, so that it is 8-bit text or UTF-8.
+void warn_if_not_utf16(BuildContext& context, const std::string& path);
 
 }  // namespace lexbuild
