@@ -52,8 +52,6 @@ void read_tab_source(BuildContext& context, CurrentList& list, const SourceLocal
     utf8_in(context, list, locale, dictionary_target(settings));
   } else if (read_in_code_page(settings)) {
     warn_if_utf8(context, list.path());
-  } else {
-    warn_if_not_utf16(context, list.path());
   }
 }
 
@@ -62,11 +60,7 @@ void read_tab_source(BuildContext& context, CurrentList& list, const SourceLocal
 void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
   const Settings& settings = context.settings;
   if (!source_is_utf8(settings)) {
-    if (read_in_code_page(settings)) {
-      warn_if_utf8(context, list.path());
-    } else {
-      warn_if_not_utf16(context, list.path());
-    }
+    if (read_in_code_page(settings)) warn_if_utf8(context, list.path());
     list.replace(csv_out(context));
     return;
   }

@@ -299,63 +299,25 @@ void check_utf8_list(const BuildContext& context, const CurrentList& list,
   convert_list(list, converter, target, nullptr, [] {});
 }
 
-namespace {
-
-struct Utf8Look {
-  bool read = false;        // the file was read to its end
-  bool valid = true;        // valid UTF-8 up to where the reading stopped
-  bool multi_byte = false;  // at least one multi-byte sequence
-  bool zero_byte = false;   // a zero byte (the reading stops there)
-};
-
-Utf8Look look_for_utf8(const std::string& path, bool stop_at_zero) {
-  Utf8Look look;
-  platform::InputFile input;
-  if (!input.open(path)) return look;  // the stages that read it report that
-  std::u16string units;
-  for_each_line(input, [&](std::span<const uint8_t> text, uint8_t) {
-    if (stop_at_zero && std::find(text.begin(), text.end(), uint8_t{0}) != text.end()) {
-      look.zero_byte = true;
-      return false;
-    }
-    units.clear();
-    look.valid = !platform::append_utf16_of_utf8(text, units);
-    // Every multi-byte sequence gives fewer units than it has bytes.
-    if (units.size() != text.size()) look.multi_byte = true;
-    return look.valid;
-  });
-  look.read = !input.failed();
-  return look;
-}
-
-}  // namespace
-
 void warn_if_utf8(BuildContext& context, const std::string& path) {
   // (path: the file that holds the source's bytes; messages name the source.)
-  const Utf8Look look = look_for_utf8(path, /*stop_at_zero=*/false);
-  if (look.read && look.valid && look.multi_byte) {
+  platform::InputFile input;
+  if (!input.open(path)) return;  // the stages that read it report that
+  std::u16string units;
+  bool valid = true;
+  bool multi_byte = false;
+  for_each_line(input, [&](std::span<const uint8_t> text, uint8_t) {
+    units.clear();
+    valid = !platform::append_utf16_of_utf8(text, units);
+    // Every multi-byte sequence gives fewer units than it has bytes.
+    if (units.size() != text.size()) multi_byte = true;
+    return valid;
+  });
+  if (valid && multi_byte && !input.failed()) {
     report_warning(context.console,
                    "%s looks like UTF-8: read in a codepage, each of its accented or other "
                    "non-ASCII characters becomes several wrong ones; add --source_encoding=utf-8\n",
                    source_name_for_messages(context).c_str());
-  }
-}
-
-void warn_if_not_utf16(BuildContext& context, const std::string& path) {
-  const Utf8Look look = look_for_utf8(path, /*stop_at_zero=*/true);
-  if (!look.read || look.zero_byte) return;
-  const std::string source = source_name_for_messages(context);
-  if (look.valid && look.multi_byte) {
-    report_warning(context.console,
-                   "%s looks like UTF-8, but --unicode=1 without --to_unicode= reads the list as "
-                   "UTF-16 units, which garbles every entry; add --source_encoding=utf-8\n",
-                   source.c_str());
-  } else {
-    report_warning(context.console,
-                   "%s looks like 8-bit text, but --unicode=1 without --to_unicode= reads the "
-                   "list as UTF-16 units, which garbles every entry; give --to_unicode=1 to "
-                   "convert it from the codepage (or --source_encoding=utf-8 for UTF-8)\n",
-                   source.c_str());
   }
 }
 

@@ -88,9 +88,4 @@ void check_utf8_list(const BuildContext& context, const CurrentList& list,
 /// holds only valid UTF-8 and at least one multi-byte sequence.
 void warn_if_utf8(BuildContext& context, const std::string& path);
 
-/// For a source read as UTF-16 as it is (--unicode=1 without --to_unicode=):
-/// one warning when the file at `path` holds no zero byte, which every
-/// UTF-16 list has in its TAB unit, so that it is 8-bit text or UTF-8.
-void warn_if_not_utf16(BuildContext& context, const std::string& path);
-
 }  // namespace lexbuild

@@ -329,13 +329,9 @@ TEST(Utf8EndToEnd, AListReadTheWrongWayDrawsOneWarning) {
   const std::string utf8_as_8bit =
       "words.txt looks like UTF-8: read in a codepage, each of its accented or other non-ASCII "
       "characters becomes several wrong ones; add --source_encoding=utf-8";
-  const std::string utf8_as_16bit =
-      "words.txt looks like UTF-8, but --unicode=1 without --to_unicode= reads the list as "
-      "UTF-16 units, which garbles every entry; add --source_encoding=utf-8";
   const std::string bytes_as_16bit =
-      "words.txt looks like 8-bit text, but --unicode=1 without --to_unicode= reads the list as "
-      "UTF-16 units, which garbles every entry; give --to_unicode=1 to convert it from the "
-      "codepage (or --source_encoding=utf-8 for UTF-8)";
+      "words.txt looks like 8-bit text, which is read as 16-bit Unicode (UTF-16) with "
+      "--unicode=1; give --unicode=0 (or --source_encoding=utf-8 for a UTF-8 list)";
   const struct {
     std::string source;
     std::vector<std::string> options;
@@ -343,7 +339,7 @@ TEST(Utf8EndToEnd, AListReadTheWrongWayDrawsOneWarning) {
   } cases[] = {
       {list, {"--source_language=Russian"}, utf8_as_8bit},
       {as_csv(list), {"--to_unicode=1"}, utf8_as_8bit},
-      {list, {"--unicode=1", "--source_format=tab"}, utf8_as_16bit},
+      {list, {"--unicode=1", "--source_format=tab"}, bytes_as_16bit},
       {encoded("côté\tside\n", 1252), {"--unicode=1", "--source_format=tab"}, bytes_as_16bit},
       {encoded("côté\tside\n", 1252), {"--source_language=French"}, ""},
       {encoded(list, kUtf16), {"--unicode=1", "--source_format=tab"}, ""},
