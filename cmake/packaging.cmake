@@ -75,7 +75,9 @@ compressed and assembled into a .pdb file. lexdump reads such a database
 back: it shows its header, verifies its structure, lists its entries and
 looks words up.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/COPYING)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+if(NOT WIN32)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)  # the Windows archive is one folder
+endif()
 set(CPACK_STRIP_FILES ON)
 if(NOT CPACK_GENERATOR)
   if(WIN32)

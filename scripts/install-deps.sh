@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   clang-tidy cppcheck clang-format
   dpkg-dev file mandoc groff-base man-db
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

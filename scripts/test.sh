@@ -10,6 +10,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
+# --- Windows: lexbuild.exe and the suite cross-built with mingw-w64 and run
+# under wine, then the databases compared with this build's (scripts/windows-tests.sh) ---
+./scripts/windows-tests.sh build-win build
+# --- end of Windows ---
+
 # --- static analysis: clang-tidy and cppcheck over src/ (scripts/static-checks.sh) ---
 ./scripts/static-checks.sh build
 # --- end of static analysis ---

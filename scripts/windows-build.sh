@@ -14,6 +14,10 @@ launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DLEXBUILD_BENCH=OFF "${launcher[@]}" "$@" >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DLEXBUILD_BENCH=OFF --log-level=WARNING "${launcher[@]}" "$@"
 cmake --build "$build" -j "$jobs"
 echo "windows-build: $(ls -l "$build"/lexbuild.exe "$build"/lexdump.exe | awk '{print $9 ": " $5 " bytes"}' | paste -sd' ')"
+
+# The Windows archive: lexbuild.exe, lexdump.exe, README.txt, COPYING.txt, sample.tab.
+(cd "$build" && cpack -G ZIP --config CPackConfig.cmake >/dev/null)
+echo "windows-build: $(ls "$build"/lexbuild-*-win64.zip)"

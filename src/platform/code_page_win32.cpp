@@ -39,7 +39,8 @@ std::optional<CodePageTable> load_code_page(int code_page) {
     const char byte = static_cast<char>(b);
     wchar_t unit = 0;
     std::mbtowc(nullptr, nullptr, 0);  // no state left from the byte before
-    // A lead byte of a double-byte code page is cut short and fails.
+    // A lead byte of a double-byte code page stands for no character alone.
+    if (::IsDBCSLeadByteEx(static_cast<UINT>(code_page), static_cast<BYTE>(b))) continue;
     if (std::mbtowc(&unit, &byte, 1) == 1) {
       table.units[b] = static_cast<char16_t>(unit);
       table.defined.set(b);

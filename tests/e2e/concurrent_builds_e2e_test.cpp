@@ -20,6 +20,9 @@ std::vector<uint8_t> without_dates(std::vector<uint8_t> database) {
 }
 
 TEST(ConcurrentBuilds, ASecondBuildInTheSameWorkFolderIsRefused) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a build is held through a named pipe in its folder, which Windows has not";
+#endif
   TempDir dir;
   const std::string list = "cat\tanimal\r\ndog\tanimal\r\nowl\tbird\r\n";
   write_text(dir.file("other.tab"), list);
@@ -55,6 +58,9 @@ TEST(ConcurrentBuilds, ASecondBuildInTheSameWorkFolderIsRefused) {
 }
 
 TEST(ConcurrentBuilds, AKilledBuildDoesNotLockTheFolderForever) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a build is held through a named pipe in its folder, which Windows has not";
+#endif
   TempDir dir;
   write_text(dir.file("words.tab"), "cat\tanimal\r\n");
   {

@@ -236,6 +236,10 @@ TEST_F(IoFaults, AWorkFolderThatFillsUp) {
 }
 
 TEST_F(IoFaults, ABuildEndedByASignalTidiesUp) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a build is held through a named pipe in its folder, which Windows has not";
+#endif
+#ifndef _WIN32
   // Ctrl-C, a terminal that closes, kill: the earlier database is there
   // again, and neither its kept copy nor the lock file stays behind.
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
@@ -256,6 +260,7 @@ TEST_F(IoFaults, ABuildEndedByASignalTidiesUp) {
           << name << " was left behind after " << strsignal(signal_number);
     }
   }
+#endif
 }
 
 TEST_F(IoFaults, ADumpThatCannotBeWrittenWholeFails) {

@@ -1,10 +1,10 @@
 #include "support/locale_data.h"
 
-#include <unicode/unistr.h>
-
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/unicode_text.h"
 
 namespace lexbuild::testing {
 
@@ -46,9 +46,11 @@ std::array<int, 257> read_byte_classes(const std::string& name) {
 std::vector<OrderedWord> read_word_order(const std::string& name) {
   std::vector<OrderedWord> words;
   for (const auto& row : read_locale_table(name)) {
-    const icu::UnicodeString word = icu::UnicodeString::fromUTF8(row.at(1));
-    words.push_back(OrderedWord{
-        row.at(0) == "=", std::u16string(word.getBuffer(), static_cast<size_t>(word.length()))});
+    const std::string& text = row.at(1);
+    std::u16string word;
+    platform::append_utf16_of_utf8(
+        std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), word);
+    words.push_back(OrderedWord{row.at(0) == "=", std::move(word)});
   }
   return words;
 }

@@ -1,5 +1,8 @@
 #include "support/test_support.h"
 
+// Windows: the processes, TempDir's creation and the privileged options are
+// in process_win32.cpp.
+#ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -10,6 +13,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -23,17 +27,21 @@
 
 #include "main/run_sequence.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace lexbuild::testing {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "lexbuild-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
   std::error_code ignored;
@@ -47,7 +55,16 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(std::string_view name) const { return path_ + "/" + std::string(name); }
+std::string TempDir::file(std::string_view name) const {
+#ifdef _WIN32
+  // Paths as the program forms them there: every separator a backslash.
+  std::string path = path_ + "\\" + std::string(name);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+#else
+  return path_ + "/" + std::string(name);
+#endif
+}
 
 std::vector<uint8_t> read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -120,6 +137,7 @@ std::vector<std::string> list_folder(const std::string& folder) {
   return names;
 }
 
+#ifndef _WIN32
 namespace {
 
 void drain(int fd, std::string& out) {
@@ -325,6 +343,8 @@ ProgramResult RunningProgram::wait() {
   return result;
 }
 
+#endif  // _WIN32
+
 std::vector<uint8_t> database_without_dates(std::vector<uint8_t> database) {
   // The two dates follow the 32-byte name and the attribute and version fields.
   constexpr size_t kDatesOffset = 36;
@@ -369,6 +389,7 @@ void make_accessible(const std::string& folder, bool writable) {
                                          fs::perms::others_exec);
 }
 
+#ifndef _WIN32
 std::optional<std::string> unprivileged_unavailable() {
   static const std::optional<std::string> reason = []() -> std::optional<std::string> {
     if (::geteuid() != 0) {
@@ -410,6 +431,8 @@ std::optional<std::string> small_folder_unavailable() {
   }();
   return reason;
 }
+
+#endif  // _WIN32
 
 std::string banner() { return std::string(kBanner) + "\n"; }
 
