@@ -127,8 +127,8 @@ Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget targ
       utf16_dictionary_(utf16_dictionary),
       source_(std::move(source)),
       where_(where_stored(locale, language)) {
-  if (target_ != ListTarget::kCodePage) return;
-  // The lowest byte of each character, as the reader turns it back.
+  // The lowest byte of each character, as the reader turns it back; for
+  // every target, since to_code_page() converts into the code page too.
   byte_of_.assign(0x10000, -1);
   for (int b = 255; b >= 0; --b) {
     if (const auto unit = locale.unit(static_cast<uint8_t>(b))) {
