@@ -75,7 +75,7 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
   // refusals name the source's lines, and its list is converted after it.
   check_utf8_list(context, list, locale, ListTarget::kUtf16);
   Utf8LineConverter directives(locale, ListTarget::kCodePage, source_name_for_messages(context),
-                               settings.source_language);
+                               settings.source_language, /*utf16_dictionary=*/true);
   list.replace(csv_out(context, &directives));
   utf8_in(context, list, locale, ListTarget::kUtf16);
 }

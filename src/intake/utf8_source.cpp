@@ -124,8 +124,12 @@ bool source_is_utf8(const Settings& settings) {
 }
 
 Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget target,
-                                     std::string source, const std::string& language)
-    : target_(target), source_(std::move(source)), where_(where_stored(locale, language)) {
+                                     std::string source, const std::string& language,
+                                     bool utf16_dictionary)
+    : target_(target),
+      utf16_dictionary_(utf16_dictionary),
+      source_(std::move(source)),
+      where_(where_stored(locale, language)) {
   if (target_ != ListTarget::kCodePage) return;
   // The lowest byte of each character, as the reader turns it back.
   byte_of_.assign(0x10000, -1);
@@ -205,12 +209,22 @@ void Utf8LineConverter::finish() const {
   if (missing_count_ > first_missing_.size()) {
     list += "  and " + std::to_string(missing_count_ - first_missing_.size()) + " more\n";
   }
-  report_fatal(
-      "%zu character%s of %s %s no byte in %s:\n%sbuild a UTF-16 dictionary with --unicode=1, or "
-      "choose a --source_language whose codepage has %s\n",
-      missing_count_, missing_count_ == 1 ? "" : "s", source_.c_str(),
-      missing_count_ == 1 ? "has" : "have", where_.c_str(), list.c_str(),
-      missing_count_ == 1 ? "it" : "them");
+  const char* const them = missing_count_ == 1 ? "it" : "them";
+  // The directives of the first line go into the code page in every dictionary.
+  const std::string advice =
+      utf16_dictionary_
+          ? std::string(
+                "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the "
+                "codepage in a UTF-16 dictionary too: choose a --source_language whose "
+                "codepage has ") +
+                them + ", or leave " + them + " out of those texts"
+          : std::string(
+                "build a UTF-16 dictionary with --unicode=1, or choose a "
+                "--source_language whose codepage has ") +
+                them;
+  report_fatal("%zu character%s of %s %s no byte in %s:\n%s%s\n", missing_count_,
+               missing_count_ == 1 ? "" : "s", source_.c_str(),
+               missing_count_ == 1 ? "has" : "have", where_.c_str(), list.c_str(), advice.c_str());
 }
 
 std::string Utf8LineConverter::to_code_page(std::string_view text, int line) {

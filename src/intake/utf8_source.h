@@ -35,8 +35,10 @@ enum class ListTarget {
 class Utf8LineConverter {
  public:
   /// `source` names the list in messages, `language` the --source_language.
+  /// With `utf16_dictionary` only the first-line directives of a UTF-16
+  /// dictionary are converted, which a refusal must not answer with --unicode=1.
   Utf8LineConverter(const SourceLocale& locale, ListTarget target, std::string source,
-                    const std::string& language);
+                    const std::string& language, bool utf16_dictionary = false);
 
   /// Appends the converted text of line `line` (without its line end) to
   /// `out`; with `out` null the line is only checked.
@@ -60,6 +62,7 @@ class Utf8LineConverter {
   void note_missing(int line, char32_t code);
 
   ListTarget target_;
+  bool utf16_dictionary_;
   std::string source_;
   std::string where_;  // where the text is stored, for the refusal
   // The byte of each BMP character in the code page, -1 where it has none.
