@@ -1,7 +1,8 @@
 // Arbitrary sources through a whole build, in process: the intake chain,
 // the compiler, the database assembly and the post-build pass. The first
 // byte picks the options (source format, conversion to UTF-16, a source that
-// is already UTF-16, cutting, sort language); the rest is the source.
+// is already UTF-16, cutting, sort language, a UTF-8 source); the rest is the
+// source.
 //
 // A build either refuses the source with a message, leaving no database, or
 // leaves a database that passes every check of `lexdump verify`, holds as
@@ -31,6 +32,7 @@ std::vector<std::string> options(uint8_t choice, const std::string& source,
   if (choice & 2) args.push_back("--to_unicode=1");
   if (choice & 4) args.push_back("--unicode=1");
   if (choice & 8) args.push_back("--cutlong=0");
+  if (choice & 64) args.push_back("--source_encoding=utf-8");
   switch ((choice >> 4) & 3) {
     case 1:
       args.push_back("--source_language=English");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/report.h"
+#include "intake/utf8_source.h"
 #include "platform/file.h"
 
 namespace lexbuild {
@@ -52,6 +53,27 @@ void warn_16bit_read_as_8bit(BuildContext& context) {
                  source_name_for_messages(context).c_str());
 }
 
+// A UTF-16 list has a zero byte in every TAB and line end; a start without
+// any zero byte and without a byte-order mark is 8-bit text, which read in
+// 16-bit units gives words of paired bytes.
+void warn_8bit_read_as_16bit(BuildContext& context) {
+  const Settings& settings = context.settings;
+  if (settings.source_format != ".tab" || settings.unicode == 0 || settings.to_unicode != 0 ||
+      source_is_utf8(settings)) {
+    return;
+  }
+  platform::InputFile file;
+  if (!file.open(context.source_file)) return;
+  std::vector<uint8_t> start(kBlock);
+  start.resize(file.read(start.data(), start.size()));
+  if (start.size() < 2 || looks_16bit(start)) return;
+  if (std::find(start.begin(), start.end(), uint8_t{0}) != start.end()) return;
+  report_warning(context.console,
+                 "%s looks like 8-bit text, which is read as 16-bit Unicode (UTF-16) with "
+                 "--unicode=1; give --unicode=0 (or --source_encoding=utf-8 for a UTF-8 list)\n",
+                 source_name_for_messages(context).c_str());
+}
+
 }  // namespace
 
 bool looks_16bit(const std::vector<uint8_t>& bytes) {
@@ -68,6 +90,7 @@ bool looks_16bit(const std::vector<uint8_t>& bytes) {
 
 void warn_about_source(BuildContext& context) {
   warn_16bit_read_as_8bit(context);
+  warn_8bit_read_as_16bit(context);
   warn_early_end_of_text(context);
 }
 

@@ -14,7 +14,8 @@ namespace lexbuild {
 /// last byte (it ends a text file: the lines after it are lost), naming the
 /// line where reading stops and the bytes left unread; and when a source
 /// that looks like 16-bit Unicode is read as 8-bit text (without
-/// --unicode=1), which gives entries of stray bytes.
+/// --unicode=1), which gives entries of stray bytes; and the converse, 8-bit
+/// text read in 16-bit units with --unicode=1.
 void warn_about_source(BuildContext& context);
 
 /// Whether `bytes`, the start of a file, look like UTF-16 text: a byte-order

@@ -124,8 +124,12 @@ bool source_is_utf8(const Settings& settings) {
 }
 
 Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget target,
-                                     std::string source, const std::string& language)
-    : target_(target), source_(std::move(source)), where_(where_stored(locale, language)) {
+                                     std::string source, const std::string& language,
+                                     bool utf16_dictionary)
+    : target_(target),
+      utf16_dictionary_(utf16_dictionary),
+      source_(std::move(source)),
+      where_(where_stored(locale, language)) {
   if (target_ != ListTarget::kCodePage) return;
   // The lowest byte of each character, as the reader turns it back.
   byte_of_.assign(0x10000, -1);
@@ -139,6 +143,21 @@ Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget targ
 
 void Utf8LineConverter::convert(std::span<const uint8_t> text, int line,
                                 std::vector<uint8_t>* out) {
+  decode(text, line);
+  if (target_ == ListTarget::kCodePage) {
+    code_page_bytes(line, out);
+  } else {
+    utf16_bytes(line, out);
+  }
+}
+
+std::span<const char16_t> Utf8LineConverter::units(std::span<const uint8_t> text, int line) {
+  decode(text, line);
+  check_utf16(line);
+  return units_;
+}
+
+void Utf8LineConverter::decode(std::span<const uint8_t> text, int line) {
   units_.clear();
   if (const auto bad = platform::append_utf16_of_utf8(text, units_)) {
     const size_t shown = std::min<size_t>(4, text.size() - *bad);
@@ -147,11 +166,6 @@ void Utf8LineConverter::convert(std::span<const uint8_t> text, int line,
         "save the list as UTF-8, or, for a list in the codepage of --source_language, give "
         "neither --source_encoding=utf-8 nor a byte-order mark\n",
         source_.c_str(), line, *bad + 1, hex_bytes(text.subspan(*bad, shown)).c_str());
-  }
-  if (target_ == ListTarget::kCodePage) {
-    code_page_bytes(line, out);
-  } else {
-    utf16_bytes(line, out);
   }
 }
 
@@ -172,13 +186,17 @@ void Utf8LineConverter::code_page_bytes(int line, std::vector<uint8_t>* out) {
   }
 }
 
-void Utf8LineConverter::utf16_bytes(int line, std::vector<uint8_t>* out) const {
+void Utf8LineConverter::check_utf16(int line) const {
   if (std::find(units_.begin(), units_.end(), kUnitLineEnd) != units_.end()) {
     report_fatal(
         "line %d of %s holds the character U+0A0D, which a UTF-16 dictionary cannot store "
         "(its list reads that unit as a line end); remove it\n",
         line, source_.c_str());
   }
+}
+
+void Utf8LineConverter::utf16_bytes(int line, std::vector<uint8_t>* out) const {
+  check_utf16(line);
   if (!out) return;
   const size_t start = out->size();
   out->resize(start + 2 * units_.size());
@@ -205,12 +223,22 @@ void Utf8LineConverter::finish() const {
   if (missing_count_ > first_missing_.size()) {
     list += "  and " + std::to_string(missing_count_ - first_missing_.size()) + " more\n";
   }
-  report_fatal(
-      "%zu character%s of %s %s no byte in %s:\n%sbuild a UTF-16 dictionary with --unicode=1, or "
-      "choose a --source_language whose codepage has %s\n",
-      missing_count_, missing_count_ == 1 ? "" : "s", source_.c_str(),
-      missing_count_ == 1 ? "has" : "have", where_.c_str(), list.c_str(),
-      missing_count_ == 1 ? "it" : "them");
+  const char* const them = missing_count_ == 1 ? "it" : "them";
+  // The directives of the first line go into the code page in every dictionary.
+  const std::string advice =
+      utf16_dictionary_
+          ? std::string(
+                "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the "
+                "codepage in a UTF-16 dictionary too: choose a --source_language whose "
+                "codepage has ") +
+                them + ", or leave " + them + " out of those texts"
+          : std::string(
+                "build a UTF-16 dictionary with --unicode=1, or choose a "
+                "--source_language whose codepage has ") +
+                them;
+  report_fatal("%zu character%s of %s %s no byte in %s:\n%s%s\n", missing_count_,
+               missing_count_ == 1 ? "" : "s", source_.c_str(),
+               missing_count_ == 1 ? "has" : "have", where_.c_str(), list.c_str(), advice.c_str());
 }
 
 std::string Utf8LineConverter::to_code_page(std::string_view text, int line) {
@@ -253,6 +281,45 @@ void convert_list(const CurrentList& list, Utf8LineConverter& converter, ListTar
 }
 
 }  // namespace
+
+namespace {
+
+template <typename Unit>
+void feed_utf8_lines(platform::InputFile& file, Utf8LineConverter& converter,
+                     TabSplitter<Unit>& splitter) {
+  int line = 1;
+  std::vector<uint8_t> bytes;
+  for_each_line(file, [&](std::span<const uint8_t> text, uint8_t end) {
+    if (line == 1 && starts_with_bom(text)) text = text.subspan(kByteOrderMark.size());
+    if constexpr (sizeof(Unit) == 1) {
+      bytes.clear();
+      converter.convert(text, line, &bytes);
+      splitter.put_run(bytes);
+    } else {
+      splitter.put_run(converter.units(text, line));
+    }
+    // A lone CR ends a line, as the splitter takes it in an 8-bit list.
+    if (end != 0) {
+      splitter.line_end();
+      ++line;
+    }
+    return true;
+  });
+  converter.finish();
+  splitter.finish();
+}
+
+}  // namespace
+
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<uint8_t>& splitter) {
+  feed_utf8_lines(file, converter, splitter);
+}
+
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<char16_t>& splitter) {
+  feed_utf8_lines(file, converter, splitter);
+}
 
 void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& locale,
              ListTarget target) {

@@ -13,6 +13,8 @@
 #include "driver/build_context.h"
 #include "intake/current_list.h"
 #include "intake/source_locale.h"
+#include "intake/tab_splitter.h"
+#include "platform/file.h"
 
 namespace lexbuild {
 
@@ -35,12 +37,18 @@ enum class ListTarget {
 class Utf8LineConverter {
  public:
   /// `source` names the list in messages, `language` the --source_language.
+  /// With `utf16_dictionary` only the first-line directives of a UTF-16
+  /// dictionary are converted, which a refusal must not answer with --unicode=1.
   Utf8LineConverter(const SourceLocale& locale, ListTarget target, std::string source,
-                    const std::string& language);
+                    const std::string& language, bool utf16_dictionary = false);
 
   /// Appends the converted text of line `line` (without its line end) to
   /// `out`; with `out` null the line is only checked.
   void convert(std::span<const uint8_t> text, int line, std::vector<uint8_t>* out);
+
+  /// The UTF-16 units of line `line` (a kUtf16 converter), valid until the
+  /// next call.
+  std::span<const char16_t> units(std::span<const uint8_t> text, int line);
 
   /// Fatal, listing the first few, when characters the code page lacks were met.
   void finish() const;
@@ -55,11 +63,14 @@ class Utf8LineConverter {
     char32_t code;
   };
 
+  void decode(std::span<const uint8_t> text, int line);
+  void check_utf16(int line) const;
   void code_page_bytes(int line, std::vector<uint8_t>* out);
   void utf16_bytes(int line, std::vector<uint8_t>* out) const;
   void note_missing(int line, char32_t code);
 
   ListTarget target_;
+  bool utf16_dictionary_;
   std::string source_;
   std::string where_;  // where the text is stored, for the refusal
   // The byte of each BMP character in the code page, -1 where it has none.
@@ -75,6 +86,14 @@ class Utf8LineConverter {
 /// dropped. Nothing is written when the list is refused.
 void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& locale,
              ListTarget target);
+
+/// Feeds the UTF-8 list in `file` to `splitter` as it converts it, line by
+/// line (a byte-order mark dropped), and finishes both; refusals as
+/// utf8_in(). So a TAB list is converted without a stage file of its own.
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<uint8_t>& splitter);
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<char16_t>& splitter);
 
 /// Checks that the current list is UTF-8 that a `target` list can store,
 /// writing nothing.

@@ -18,7 +18,11 @@
 namespace lexbuild::platform {
 
 /// Separator between a folder and a file name.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
 
 /// `folder`, the separator and `name`.
 std::string path_join(std::string_view folder, std::string_view name);

@@ -215,8 +215,9 @@ TEST(SourceMistakes, MisreadListsAreBuiltAsBeforeWithAWarning) {
 }
 
 // Sources that still give a dictionary, though hardly the one meant: an
-// empty pipe (its writer failed), and UTF-16 text read as 8-bit bytes.
-TEST(SourceMistakes, AnEmptySourceAndUtf16ReadAsBytesAreTold) {
+// empty pipe (its writer failed), UTF-16 text read as 8-bit bytes, and 8-bit
+// text read as UTF-16.
+TEST(SourceMistakes, AnEmptySourceAndTextReadInTheWrongWidthAreTold) {
   TempDir dir;
   RunOptions options;
   options.input = "";
@@ -234,6 +235,14 @@ TEST(SourceMistakes, AnEmptySourceAndUtf16ReadAsBytesAreTold) {
   EXPECT_EQ(warnings[0],
             "lexbuild: words.txt looks like 16-bit Unicode (UTF-16) text, which is read as 8-bit "
             "text without --unicode=1; give --unicode=1 and --source_format=tab\n");
+
+  // The converse: 8-bit text read in 16-bit units pairs its bytes into words.
+  write_text(dir.file("words.txt"), "cat\tanimal\r\ndog\tanimal\r\n");
+  r = run_lexbuild(dir, {"--infile=words.txt", "--source_format=tab", "--unicode=1"});
+  ASSERT_FALSE(warning_lines(r.out).empty()) << r.out;
+  EXPECT_EQ(warning_lines(r.out)[0],
+            "lexbuild: words.txt looks like 8-bit text, which is read as 16-bit Unicode (UTF-16) "
+            "with --unicode=1; give --unicode=0 (or --source_encoding=utf-8 for a UTF-8 list)\n");
 }
 
 TEST(SourceMistakes, AUtf16ListOfALanguageWithoutACodePageSortsByItsRules) {

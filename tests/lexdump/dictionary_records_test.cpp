@@ -72,6 +72,8 @@ TEST(PdbFile, HeaderFieldsAndRecordBounds) {
   EXPECT_EQ(pdb->records[1].size, 3u);
   EXPECT_EQ(pdb->records[2].size, 0u);
   EXPECT_EQ(palm_date_text(pdb->creation_date), "2001-09-09 05:46:36");
+  // The builder stored time() 1,000,000,000 plus its offset.
+  EXPECT_EQ(build_date_text(pdb->creation_date), "2001-09-09 01:46:40");
 
   const std::optional<HeaderRecord> header = parse_header_record(pdb->record(0));
   ASSERT_TRUE(header);
