@@ -63,9 +63,10 @@ class Utf8LineConverter {
     char32_t code;
   };
 
+  // Decodes line `line` into units_; fatal where it is not UTF-8.
   void decode(std::span<const uint8_t> text, int line);
   void check_utf16(int line) const;
-  void code_page_bytes(int line, std::vector<uint8_t>* out);
+  [[noreturn]] void report_invalid(std::span<const uint8_t> text, int line, size_t at) const;
   void utf16_bytes(int line, std::vector<uint8_t>* out) const;
   void note_missing(int line, char32_t code);
 
@@ -75,6 +76,8 @@ class Utf8LineConverter {
   std::string where_;  // where the text is stored, for the refusal
   // The byte of each BMP character in the code page, -1 where it has none.
   std::vector<int16_t> byte_of_;
+  std::vector<char32_t> missing_units_;  // of the line being converted
+  std::vector<uint8_t> scratch_;         // the bytes of a line only checked
   std::u16string units_;
   std::vector<Missing> first_missing_;
   size_t missing_count_ = 0;
