@@ -7,8 +7,14 @@ cd "$(dirname "$0")/.."
 
 passed=()
 current=""
+# The phases passed so far, separated by commas.
+passed_list() {
+  local IFS=,
+  echo "${passed[*]:-none}" | sed 's/,/, /g'
+}
 trap 'status=$?; if [ "$status" -ne 0 ] && [ -n "$current" ]; then
-  echo "test.sh: FAILED in phase \"$current\" (status $status) after: ${passed[*]:-nothing}" >&2; fi' EXIT
+  echo "test.sh: FAILED in phase \"$current\" (status $status); passed before it: $(passed_list)" >&2
+fi' EXIT
 
 # phase NAME COMMAND...: runs one phase under its heading.
 phase() {
@@ -48,4 +54,4 @@ phase "package" ./scripts/package-test.sh
 
 current=""
 echo
-echo "test.sh: all ${#passed[@]} phases passed: $(IFS=,; echo "${passed[*]}" | sed 's/,/, /g')"
+echo "test.sh: all ${#passed[@]} phases passed: $(passed_list)"

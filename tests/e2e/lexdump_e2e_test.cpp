@@ -272,6 +272,13 @@ TEST_F(LexdumpEndToEnd, Utf16DictionariesReadAndLookUpInUtf8) {
   EXPECT_EQ(found.status, 0) << found.err;
   EXPECT_EQ(found.out, "животное\n");
   EXPECT_EQ(run_lexdump({"lookup", db("none.pdb"), "собака"}).out, "домашнее\n");
+  // "-" reads the database from standard input.
+  RunOptions piped;
+  const std::vector<uint8_t> bytes = read_bytes(db("none.pdb"));
+  piped.input = std::string(bytes.begin(), bytes.end());
+  const ProgramResult from_pipe = run_program(LEXDUMP_BINARY, {"entries", "-"}, piped);
+  EXPECT_EQ(from_pipe.status, 0) << from_pipe.err;
+  EXPECT_EQ(from_pipe.out, run_lexdump({"entries", db("none.pdb")}).out);
 }
 
 TEST_F(LexdumpEndToEnd, PiecesOfALongDefinitionAndADeepWordTable) {

@@ -4,8 +4,10 @@
 
 #include "compiler/byte_order.h"
 #include "lexdump/json_writer.h"
+#include "lexdump/lookup.h"
 #include "lexdump/pdb_file.h"
 #include "support/pdb_builder.h"
+#include "support/test_support.h"
 
 namespace lexbuild::dump {
 namespace {
@@ -46,6 +48,29 @@ TEST(WordTableRecord, DepthFirstOrderRebuildsTheTree) {
   EXPECT_EQ(table->nodes[4].level, 2);
   EXPECT_EQ(table->nodes[4].parent, 0);
   EXPECT_EQ(table->nodes[6].key[0], 'c');
+}
+
+TEST(WordTableLookup, FollowsEveryNodeWhoseKeyMatches) {
+  // a (1500) divided into "a\x01" and ab; then å, and a second a-node.
+  const auto record = table_record(
+      {{"a", 1500, 0}, {"a\x01", 1000, 0}, {"ab", 500, 1000}, {"\xE5", 1, 1500}, {"a", 14, 1501}});
+  const std::optional<WordTable> table = parse_word_table(record);
+  ASSERT_TRUE(table);
+  const TableIndex index(*table);
+  LowerCase lower{};
+  for (int b = 0; b < 256; ++b) lower[b] = static_cast<uint8_t>(b);
+  lower['A'] = 'a';
+  lower[0xC5] = 0xE5;
+  const auto search = [&](std::string_view word, bool first_only = false) {
+    return searched_nodes(index, testing::bytes_of(word), lower, first_only);
+  };
+  EXPECT_EQ(search("abacus"), (std::vector<int>{2, 4}));
+  EXPECT_EQ(search("Abacus"), (std::vector<int>{2, 4}));
+  EXPECT_EQ(search("abacus", true), (std::vector<int>{2}));  // what a simpler reader searches
+  // A word without a second byte joined whichever child was open: all of a.
+  EXPECT_EQ(search("a"), (std::vector<int>{0, 4}));
+  EXPECT_EQ(search("\xC5ngstr\xF6m"), (std::vector<int>{3}));
+  EXPECT_EQ(search("zebu"), (std::vector<int>{}));
 }
 
 TEST(WordTableRecord, ARecordShorterThanItsCountIsRefused) {
