@@ -2,7 +2,7 @@
 // to the input, consume itself exactly, stay within its largest possible
 // size, come out the same from a file as from memory, and on inputs of up to
 // 2 KB equal byte for byte what the exhaustive search of the reference
-// compressor produces.
+// compressor produces, also when repeated at the far edge of the window.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +33,8 @@ size_t largest_stream(size_t input_size) {
 // Only inputs this small are compared with the reference: its search tries
 // every earlier position for every position coded.
 constexpr size_t kReferenceLimit = 2048;
+// Up to this size an input is also compared placed twice, a window apart.
+constexpr size_t kEdgeLimit = 256;
 
 }  // namespace
 
@@ -57,5 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(platform::read_file(destination, from_file) && from_file == stream);
 
   if (size <= kReferenceLimit) FUZZ_CHECK(stream == testing::reference_compress(input));
+
+  // A small input twice, its copies about a window apart with a run of one
+  // byte between, so that matches fall on both sides of the window's edge.
+  if (size >= 1 && size <= kEdgeLimit) {
+    const size_t gap = compressed::kWindowSize - 8 + data[0] % 16;
+    std::vector<uint8_t> twice(input.begin(), input.end());
+    twice.resize(gap, data[size - 1]);
+    twice.insert(twice.end(), input.begin(), input.end());
+    FUZZ_CHECK(compress_bytes(twice) == testing::reference_compress(twice));
+  }
   return 0;
 }

@@ -3,7 +3,10 @@
 # the sample word list, small hand-written sources and databases built by
 # lexbuild itself. Needs a normal build (default: build/; or give its folder).
 # The corpora are committed (databases without their .pdb ending, which git
-# ignores); run this again when a file format changes.
+# ignores); run this again when a file format changes. It reproduces the
+# committed files byte for byte (the databases carry a fixed date), so
+# `git status` shows only what a format change changed; inputs added by hand
+# (findings turned into seeds) are kept.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,7 +15,6 @@ lexbuild="$build/lexbuild"
 [ -x "$lexbuild" ] || { echo "fuzz-corpus: build lexbuild first (no $lexbuild)" >&2; exit 1; }
 
 corpus=fuzz/corpus
-rm -rf "$corpus"
 for t in build options csv_reader tab_splitter entry_parser compressor decompressor \
          lexdump_verify lexdump_entries extras; do
   mkdir -p "$corpus/$t"
@@ -97,6 +99,9 @@ build() {  # build NAME SOURCE [options...]
   shift 2
   (cd "$work" && "$lexbuild" --infile="$source" --source_format=tab --id="$name" \
      --outfile="$name.pdb" "$@" > /dev/null)
+  # The creation and modification dates of the committed seeds, not today's.
+  printf '\xe7\x3c\x58\x00\xe7\x3c\x58\x00' |
+    dd of="$work/$name.pdb" bs=1 seek=36 conv=notrunc status=none
 }
 printf 'ant\tinsect\r\nbee\tinsect that makes honey\r\ncat\tanimal\\nsmall\r\n' > "$work/three.tab"
 head -c 6000 examples/sample.tab > "$work/part.tab"
@@ -120,6 +125,9 @@ be() {  # be FILE OFFSET WIDTH: a big-endian number
 }
 for db in three unicode part sample; do
   f="$work/$db.pdb"
+  # The chunks of the part of the sample are named for the pieces they hold.
+  seed=$db
+  [ "$db" = part ] && seed=piece
   for record in 4 5; do
     start=$(be "$f" $((78 + 8 * record)) 4)
     for slot in 0 1; do
@@ -127,7 +135,7 @@ for db in three unicode part sample; do
       [ "$slot" -lt "$count" ] || continue
       offset=$(be "$f" $((start + 10 + 10 * slot)) 2)
       size=$(be "$f" $((start + 12 + 10 * slot)) 2)
-      dd if="$f" of="$corpus/decompressor/${db}_${record}_${slot}" bs=1 skip=$((start + offset)) \
+      dd if="$f" of="$corpus/decompressor/${seed}_${record}_${slot}" bs=1 skip=$((start + offset)) \
         count="$size" status=none
     done
   done

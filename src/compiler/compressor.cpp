@@ -13,15 +13,14 @@ PacketEncoder::PacketEncoder(std::vector<uint8_t>& out) : out_(out), slot_(out.s
   out_.resize(slot_ + 2);
 }
 
-void PacketEncoder::put_flag_bit(unsigned bit) {
-  flag_word_ = static_cast<uint16_t>((flag_word_ >> 1) | ((bit & 1u) << 15));
-  if (++bits_held_ < compressed::kFlagBitsPerPacket) return;
-  // The packet is complete: its flag word goes into its slot and the next
-  // packet's slot opens after the data bytes collected so far.
+void PacketEncoder::complete_packet() {
+  // The flag word goes into its slot and the next packet's slot opens after
+  // the data bytes collected so far.
   out_[slot_] = static_cast<uint8_t>(flag_word_);
   out_[slot_ + 1] = static_cast<uint8_t>(flag_word_ >> 8);
   slot_ = out_.size();
-  out_.resize(slot_ + 2);
+  out_.push_back(0);
+  out_.push_back(0);
   bits_held_ = 0;
 }
 

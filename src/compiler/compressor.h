@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "compiler/compressed_format.h"
 #include "compiler/match_finder.h"
 
 namespace lexbuild {
@@ -35,7 +36,10 @@ class PacketEncoder {
 
   /// Adds the lowest bit of `bit` as the next flag bit. The 16th bit completes
   /// the packet; data bytes added after it belong to the next one.
-  void put_flag_bit(unsigned bit);
+  void put_flag_bit(unsigned bit) {
+    flag_word_ = static_cast<uint16_t>((flag_word_ >> 1) | ((bit & 1u) << 15));
+    if (++bits_held_ == compressed::kFlagBitsPerPacket) complete_packet();
+  }
   /// Adds a data byte of the item whose flag bits were all put.
   void put_data_byte(uint8_t byte) { out_.push_back(byte); }
   /// Stores the last packet's flag word with its held bits moved down to bit 0
@@ -48,13 +52,16 @@ class PacketEncoder {
   void discard_completed();
 
  private:
+  /// Stores the full flag word in its slot and opens the next packet's.
+  void complete_packet();
+
   std::vector<uint8_t>& out_;
   size_t slot_;  // where the current packet's flag word goes
   uint16_t flag_word_ = 0;
   unsigned bits_held_ = 0;
 };
 
-/// A compressor with its own search tables (about 250 KB), reusable for any
+/// A compressor with its own search tables (about 1 MB), reusable for any
 /// number of inputs. One object serves one thread at a time.
 class Compressor {
  public:

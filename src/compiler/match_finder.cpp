@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "compiler/compressed_format.h"
@@ -10,20 +11,53 @@
 namespace lexbuild {
 namespace {
 
-static_assert(compressed::kInputBlockSize < 0xFFFF, "positions and kNone fit in 16 bits");
+constexpr int kHashBits = 15;
+/// Each block's base lies this far past the last one's, beyond all its positions.
+constexpr uint32_t kBaseStep = compressed::kInputBlockSize + 1;
+/// Past this base the heads are emptied and the bases start over.
+constexpr uint32_t kLastBase = std::numeric_limits<uint32_t>::max() - 2 * kBaseStep;
+
+uint32_t load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+uint64_t load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// The keys only group positions: every candidate is compared byte by byte,
+// so hashes may collide, and keys may differ between hosts of either byte
+// order. Each takes the first bytes as load32() or load64() gives them.
+constexpr bool kLittle = std::endian::native == std::endian::little;
+uint32_t key2(uint32_t four) { return kLittle ? four & 0xFFFF : four >> 16; }
+uint32_t hash3(uint32_t four) {
+  return ((kLittle ? four & 0xFFFFFF : four >> 8) * 0x9E3779B1u) >> (32 - kHashBits);
+}
+uint32_t hash4(uint32_t four) { return (four * 2654435761u) >> (32 - kHashBits); }
+uint32_t hash8(uint64_t eight) {
+  return static_cast<uint32_t>((eight * 0x9E3779B97F4A7C15u) >> (64 - kHashBits));
+}
+
+/// The first bytes at `p` as load32() gives them, with only `count` (1 to 4)
+/// of them in the block and zeros for the rest.
+uint32_t load_up_to_four(const uint8_t* p, size_t count) {
+  if (count >= 4) return load32(p);
+  uint8_t bytes[4] = {};
+  std::memcpy(bytes, p, count);
+  return load32(bytes);
+}
 
 /// Number of leading bytes at `a` and `b` that agree, at most `limit`. Both
 /// runs lie inside the block for `limit` bytes; `a` may overlap `b`.
 size_t common_length(const uint8_t* a, const uint8_t* b, size_t limit) {
   size_t k = 0;
   while (k + 8 <= limit) {
-    uint64_t x;
-    uint64_t y;
-    std::memcpy(&x, a + k, 8);
-    std::memcpy(&y, b + k, 8);
-    if (const uint64_t diff = x ^ y; diff != 0) {
-      const int bits = std::endian::native == std::endian::little ? std::countr_zero(diff)
-                                                                  : std::countl_zero(diff);
+    if (const uint64_t diff = load64(a + k) ^ load64(b + k); diff != 0) {
+      const int bits = kLittle ? std::countr_zero(diff) : std::countl_zero(diff);
       return k + static_cast<size_t>(bits) / 8;
     }
     k += 8;
@@ -36,38 +70,78 @@ size_t common_length(const uint8_t* a, const uint8_t* b, size_t limit) {
 
 // ---- Chains ----
 
-MatchFinder::Chains::Chains(size_t keys)
-    : head(keys, kNone), next(compressed::kInputBlockSize), keys(compressed::kInputBlockSize) {}
+MatchFinder::Chains::Chains(size_t keys) : head_(keys, 0), next_(compressed::kInputBlockSize) {}
 
-void MatchFinder::Chains::clear() {
-  for (size_t p = 0; p < linked; ++p) head[keys[p]] = kNone;
-  linked = 0;
+void MatchFinder::Chains::reset(uint32_t base) { base_ = base; }
+
+void MatchFinder::Chains::clear() { std::fill(head_.begin(), head_.end(), 0); }
+
+uint32_t MatchFinder::Chains::advance(uint32_t& head, uint32_t p, size_t low) {
+  // The end of a chain is above every `low`, so the walk stops there.
+  while (p < low) p = next_[p];
+  head = base_ + p;
+  return p;
 }
 
 // ---- MatchFinder ----
 
-MatchFinder::MatchFinder() : chains3_(size_t{1} << kHashBits), chains2_(size_t{1} << 16) {}
+MatchFinder::MatchFinder()
+    : chains8_(size_t{1} << kHashBits),
+      chains4_(size_t{1} << kHashBits),
+      chains3_(size_t{1} << kHashBits),
+      chains2_(size_t{1} << 16) {}
 
 void MatchFinder::index(std::span<const uint8_t> block) {
-  // Longer blocks would overflow the 16-bit positions; the caller splits the input.
+  // Longer blocks would overflow the positions' range below a base step.
   if (block.size() > compressed::kInputBlockSize) {
     throw std::invalid_argument("a compressor block holds at most 17664 bytes");
   }
   block_ = block;
-  chains3_.clear();
-  chains2_.clear();
+  // Empty heads hold 0, which the first base already lies beyond.
+  if (base_ == 0 || base_ > kLastBase) {
+    for (Chains* chains : {&chains8_, &chains4_, &chains3_, &chains2_}) chains->clear();
+    base_ = kBaseStep;
+  } else {
+    base_ += kBaseStep;
+  }
+  for (Chains* chains : {&chains8_, &chains4_, &chains3_, &chains2_}) chains->reset(base_);
+  // The chains are linked only when a search first needs them: a block that
+  // the probe covers (a run of one byte, a short pattern) is never linked.
   linked_ = false;
-  probe_next_ = true;
+  linked8_ = false;
+  full_before_ = false;
+  last_full_ = 0;
 }
 
 void MatchFinder::link_block() {
-  // Linked only when a search first needs the chains: a block that the probe
-  // covers (a run of one byte, a short pattern) is never linked.
   const uint8_t* data = block_.data();
-  const size_t n = block_.size();
-  chains3_.link(n >= 3 ? n - 2 : 0, [data](size_t p) { return hash3(data + p); });
-  chains2_.link(n >= 2 ? n - 1 : 0, [data](size_t p) { return key2(data + p); });
+  const auto n = static_cast<uint32_t>(block_.size());
+  // From the last position down, so that each chain comes out ascending.
+  // The last two positions with two bytes lack the fourth byte, one the third.
+  const Chains::Adder add2 = chains2_.adder();
+  const Chains::Adder add3 = chains3_.adder();
+  const Chains::Adder add4 = chains4_.adder();
+  const uint32_t with_four = n >= 4 ? n - 3 : 0;
+  for (uint32_t p = n >= 2 ? n - 1 : 0; p-- > with_four;) {
+    const uint32_t four = load_up_to_four(data + p, n - p);
+    add2(p, key2(four));
+    if (p + 3 <= n) add3(p, hash3(four));
+  }
+  for (uint32_t p = with_four; p-- > 0;) {
+    const uint32_t four = load32(data + p);
+    add2(p, key2(four));
+    add3(p, hash3(four));
+    add4(p, hash4(four));
+  }
   linked_ = true;
+}
+
+void MatchFinder::link_eight() {
+  const uint8_t* data = block_.data();
+  const auto n = static_cast<uint32_t>(block_.size());
+  const Chains::Adder add8 = chains8_.adder();
+  for (uint32_t p = n >= 8 ? n - 7 : 0; p-- > 0;) add8(p, hash8(load64(data + p)));
+  linked8_ = true;
 }
 
 Match MatchFinder::search_from(size_t low, size_t end, size_t pos, size_t max_length) const {
@@ -85,53 +159,98 @@ Match MatchFinder::search_from(size_t low, size_t end, size_t pos, size_t max_le
   return best;
 }
 
+Match MatchFinder::longest_of_four(size_t pos, size_t max_length, uint32_t c) {
+  const uint8_t* data = block_.data();
+  const uint8_t* here = data + pos;
+  // Candidates come in ascending position, farthest first, so only a strictly
+  // longer one replaces the best, and the first to reach max_length ends it.
+  const uint32_t* next = chains4_.next();
+  size_t best = 3;  // shorter matches are found from the other chains
+  size_t best_pos = 0;
+  size_t steps = 0;
+  for (; c < pos; c = next[c]) {
+    ++steps;
+    // A longer match must also agree at index `best` (< max_length, so in the block).
+    if (data[c + best] != here[best]) continue;
+    const size_t length = common_length(data + c, here, max_length);
+    if (length <= best) continue;
+    best = length;
+    best_pos = c;
+    if (length == max_length) break;
+    // Only positions that share the first eight bytes can beat eight: a long
+    // walk goes on along this candidate's 8-byte chain, which holds them all.
+    if (length >= 8 && steps >= kPromoteAfter && next != chains8_.next()) {
+      if (!linked8_) link_eight();
+      next = chains8_.next();
+    }
+  }
+  if (best < 4) return {};
+  return {best, pos - best_pos};
+}
+
+Match MatchFinder::shorter(size_t pos, size_t low, size_t max_length, uint32_t four) {
+  const uint8_t* data = block_.data();
+  const uint8_t* here = data + pos;
+  if (max_length >= 3) {
+    // No match of four bytes: the farthest of three is the longest.
+    const uint32_t* next = chains3_.next();
+    for (uint32_t c = chains3_.first_from(hash3(four), low); c < pos; c = next[c]) {
+      // Passes over only other bytes with the same hash.
+      if (data[c] == here[0] && data[c + 1] == here[1] && data[c + 2] == here[2]) {
+        return {3, pos - c};
+      }
+    }
+  }
+  // The key is the two bytes themselves: the chain's first position is the answer.
+  const uint32_t c = chains2_.first_from(key2(four), low);
+  if (c < pos) return {2, pos - c};
+  return {};
+}
+
+Match MatchFinder::find_before_linking(size_t pos, size_t max_length) {
+  const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
+  Match match;
+  if (pos <= kSmallWindow) {
+    // Near the start of a block the window is small enough to try whole.
+    match = search_from(low, pos, pos, max_length);
+  } else if (full_before_) {
+    // Repetitive data: a full-length match, which no other can beat, usually
+    // starts at or just after where the last one did. Searching the window
+    // from its far end up to there costs what the plain search would, and
+    // spares linking the chains for a run of one byte or a short pattern.
+    const size_t end = std::min(pos, std::max(low, last_full_) + kProbeSpan);
+    match = search_from(low, end, pos, max_length);
+    if (match.length != max_length) match = {};
+  }
+  if (match.length == 0 && pos > kSmallWindow) {
+    link_block();
+    return find_linked(pos, max_length);
+  }
+  full_before_ = match.length == max_length;
+  if (full_before_) last_full_ = pos - match.distance;
+  return match;
+}
+
+Match MatchFinder::find_linked(size_t pos, size_t max_length) {
+  const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
+  const uint32_t four = load_up_to_four(block_.data() + pos, max_length);
+  if (max_length >= 4) {
+    // The longest match of four bytes or more, if there is one.
+    const uint32_t c = chains4_.first_from(hash4(four), low);
+    if (c < pos) {
+      const Match match = longest_of_four(pos, max_length, c);
+      if (match.length != 0) return match;
+    }
+  }
+  return shorter(pos, low, max_length, four);
+}
+
 Match MatchFinder::find(size_t pos) {
   const size_t n = block_.size();
   if (pos == 0 || pos + 2 > n) return {};  // nothing before it, or no two bytes to repeat
-  const uint8_t* data = block_.data();
-  const uint8_t* here = data + pos;
-  const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
   const size_t max_length = std::min(compressed::kMaxMatchLength, n - pos);
-
-  // Near the start of a block the window is small enough to try whole.
-  if (pos <= kSmallWindow && !linked_) {
-    const Match match = search_from(low, pos, pos, max_length);
-    probe_next_ = match.length == max_length;
-    return match;
-  }
-  // Repetitive data: the farthest few positions often give a match of the
-  // full length, which no other can beat, and the chains are not needed.
-  // Tried after a full-length match only, so text rarely pays for it.
-  if (probe_next_) {
-    const Match match = search_from(low, std::min(pos, low + kProbeSpan), pos, max_length);
-    if (match.length == max_length) return match;
-  }
-  if (!linked_) link_block();
-
-  // Find the longest match of three bytes or more. Candidates come in
-  // ascending position, farthest first, so only a strictly longer one
-  // replaces the best, and the first to reach max_length ends the search.
-  if (max_length >= 3) {
-    size_t best = 2;
-    size_t best_pos = 0;
-    for (size_t c = chains3_.first_from(hash3(here), low); c < pos; c = chains3_.next[c]) {
-      // A longer match must also agree at index `best` (< max_length, so in the block).
-      if (data[c + best] != here[best]) continue;
-      const size_t length = common_length(data + c, here, max_length);
-      if (length > best) {
-        best = length;
-        best_pos = c;
-        if (length == max_length) break;
-      }
-    }
-    probe_next_ = best == max_length;
-    if (best >= 3) return {best, pos - best_pos};
-  }
-
-  // No 3-byte match: the farthest 2-byte repeat in the window, if any.
-  const size_t c = chains2_.first_from(key2(here), low);
-  if (c < pos) return {2, pos - c};
-  return {};
+  if (!linked_) return find_before_linking(pos, max_length);
+  return find_linked(pos, max_length);
 }
 
 }  // namespace lexbuild

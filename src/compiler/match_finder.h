@@ -1,10 +1,15 @@
 // The compressor's match search over one input block. It gives exactly the
 // match that trying every earlier position of the window in turn, from the
 // farthest to the nearest, would give: the longest one, and among equally
-// long ones the farthest. It finds it through chains of the earlier positions
-// that share the current position's first bytes, walked from the far end of
-// the window, so that a text chunk costs a few candidates per position
-// instead of thousands.
+// long ones the farthest.
+//
+// It tries the same candidates in the same order, but only those that can
+// win. Chains link the positions that share their first bytes, in ascending
+// order: the walk for a match of four bytes or more visits only positions
+// that share four (and, once eight agree, only those that share eight).
+// Failing that, the longest match has three bytes, or else two, and the
+// farthest one is the first position of its chain. A text chunk costs a
+// candidate or two per position instead of thousands.
 #pragma once
 
 #include <cstddef>
@@ -36,60 +41,88 @@ class MatchFinder {
   Match find(size_t pos);
 
  private:
-  static constexpr uint16_t kNone = 0xFFFF;  // above every position of a block
-  static constexpr int kHashBits = 15;
-  /// The farthest positions tried one by one before the chains are used.
-  static constexpr size_t kProbeSpan = 32;
   /// Up to this position the whole window is searched one position at a time.
   static constexpr size_t kSmallWindow = 64;
+  /// How far past the last full-length match a probe looks before the chains.
+  static constexpr size_t kProbeSpan = 32;
+  /// A walk moves to the 8-byte chain only after this many candidates: a
+  /// short chain is not worth linking another table for.
+  static constexpr size_t kPromoteAfter = 64;
 
-  static uint32_t hash3(const uint8_t* p) {
-    const uint32_t v = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-    return (v * 2654435761u) >> (32 - kHashBits);
-  }
-  static uint32_t key2(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
+  /// Positions of the block grouped by a key of their first bytes: for each
+  /// key the first position at or after the window's start, and for each
+  /// position the next one with the same key, in ascending order.
+  ///
+  /// Heads hold `base + position`, and `base` grows past every position of
+  /// the last block when a new one starts, so a head left from an earlier
+  /// block reads as a position far beyond the block: no table is swept.
+  class Chains {
+   public:
+    explicit Chains(size_t keys);
+    /// Forgets the last block's links: `base` is the new block's.
+    void reset(uint32_t base);
+    /// Empties every head once `base` returns to its start.
+    void clear();
+    /// Puts positions at the front of their chains: a view with the table
+    /// and the base in registers, for the linking loops.
+    struct Adder {
+      uint32_t* head;
+      uint32_t* next;
+      uint32_t base;
+      void operator()(uint32_t p, uint32_t key) const {
+        next[p] = head[key] - base;
+        head[key] = base + p;
+      }
+    };
+    Adder adder() { return {head_.data(), next_.data(), base_}; }
+    /// The key's first position at or after `low`, or a value above every
+    /// position; the head moves there, as `low` only grows within a block.
+    uint32_t first_from(uint32_t key, size_t low) {
+      uint32_t& head = head_[key];
+      uint32_t p = head - base_;
+      if (p >= low) return p;
+      return advance(head, p, low);
+    }
+    /// Per position, the next one with the same key, or a value above every position.
+    const uint32_t* next() const { return next_.data(); }
 
-  /// Links every position of the block into the chains, once per block.
+   private:
+    uint32_t advance(uint32_t& head, uint32_t p, size_t low);
+
+    std::vector<uint32_t> head_;  // base + position
+    std::vector<uint32_t> next_;  // position, or above every position
+    uint32_t base_ = 0;
+  };
+
+  /// Links every position of the block into the chains by two, three and
+  /// four bytes, in one pass.
   void link_block();
+  void link_eight();
+
   /// The longest and farthest match among the positions from `low` to
   /// `end`, tried one by one; it ends at the first of full length.
   Match search_from(size_t low, size_t end, size_t pos, size_t max_length) const;
-
-  // One chain per key: the positions that give it, in ascending order.
-  struct Chains {
-    explicit Chains(size_t keys);
-    /// Empties the heads set by the last link(), instead of sweeping the table.
-    void clear();
-    /// Links `count` positions whose keys `key_at(p)` gives, in one backward
-    /// pass that leaves each head at the first position with its key.
-    template <typename KeyAt>
-    void link(size_t count, KeyAt key_at) {
-      linked = count;
-      for (size_t p = count; p-- > 0;) {
-        const auto key = static_cast<uint16_t>(key_at(p));
-        keys[p] = key;
-        next[p] = head[key];
-        head[key] = static_cast<uint16_t>(p);
-      }
-    }
-    /// Moves the key's head to its first position at or after `low` and returns it.
-    uint16_t first_from(uint32_t key, size_t low) {
-      uint16_t& h = head[key];
-      while (h < low) h = next[h];
-      return h;
-    }
-
-    std::vector<uint16_t> head;  // first position not below the window, or kNone
-    std::vector<uint16_t> next;  // per position, the next one with the same key, or kNone
-    std::vector<uint16_t> keys;  // per position, its key
-    size_t linked = 0;
-  };
+  /// Before the chains are linked: the whole small window near the block's
+  /// start, or a probe after a full-length match; else it links them.
+  Match find_before_linking(size_t pos, size_t max_length);
+  Match find_linked(size_t pos, size_t max_length);
+  /// The longest and farthest match of four bytes or more, if any, from the
+  /// first candidate `c` of the 4-byte chain.
+  Match longest_of_four(size_t pos, size_t max_length, uint32_t c);
+  /// The farthest match of three bytes, or else of two, if any; `four`
+  /// holds the first bytes at `pos` as the chains' keys take them.
+  Match shorter(size_t pos, size_t low, size_t max_length, uint32_t four);
 
   std::span<const uint8_t> block_;
-  bool linked_ = false;  // whether the chains hold this block
-  bool probe_next_ = true;
-  Chains chains3_;  // by a hash of the first three bytes
-  Chains chains2_;  // by the first two bytes
+  uint32_t base_ = 0;         // what the chains add to a position of this block
+  bool linked_ = false;       // the chains by two, three and four bytes hold this block
+  bool linked8_ = false;      // and those by eight
+  bool full_before_ = false;  // the last match found had the full length
+  size_t last_full_ = 0;      // and started here
+  Chains chains8_;            // by a hash of the first eight bytes
+  Chains chains4_;            // by a hash of the first four bytes
+  Chains chains3_;            // by a hash of the first three bytes
+  Chains chains2_;            // by the first two bytes
 };
 
 }  // namespace lexbuild

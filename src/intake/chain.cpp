@@ -44,17 +44,6 @@ bool read_in_code_page(const Settings& settings) {
   return settings.unicode == 0 || settings.to_unicode != 0;
 }
 
-// Everything before the splitter of the TAB chain: a UTF-8 source becomes a
-// list of the dictionary's encoding.
-void read_tab_source(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
-  const Settings& settings = context.settings;
-  if (source_is_utf8(settings)) {
-    utf8_in(context, list, locale, dictionary_target(settings));
-  } else if (read_in_code_page(settings)) {
-    warn_if_utf8(context, list.path());
-  }
-}
-
 }  // namespace
 
 void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
@@ -90,13 +79,16 @@ void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLoca
 
 void prepare_tab_list(BuildContext& context, CurrentList& list) {
   const SourceLocale locale = select_source_locale(context);
-  read_tab_source(context, list, locale);
+  const Settings& settings = context.settings;
+  // A UTF-8 source is converted as the splitter reads it, into the
+  // dictionary's encoding.
+  const bool utf8 = source_is_utf8(settings);
+  if (!utf8 && read_in_code_page(settings)) warn_if_utf8(context, list.path());
   // Without cutting and without conversion no stage would copy the source,
   // and the sort rewrites its list in place: the checked lines then go to a
   // stage file of their own, so that the user's source is only ever read.
-  const Settings& settings = context.settings;
   const bool keep_copy = settings.cutlong == 0 && settings.to_unicode == 0 && !list.is_stage_file();
-  csv_cut_out(context, list, keep_copy);
+  csv_cut_out(context, list, keep_copy, utf8 ? &locale : nullptr);
   convert_and_sort(context, list, locale);
 }
 

@@ -16,6 +16,7 @@
 #include "driver/line_map.h"
 #include "driver/text_changes.h"
 #include "intake/current_list.h"
+#include "intake/source_locale.h"
 #include "platform/file.h"
 
 namespace lexbuild {
@@ -138,7 +139,10 @@ void feed_8bit_text(platform::InputFile& file, TabSplitter<uint8_t>& splitter,
 /// file, which becomes the current list. With `cutlong` off it only checks;
 /// with `keep_copy` it also writes the lines it checked, unchanged, to a
 /// stage file that becomes the current list (so that later stages never
-/// touch the user's source). Returns 1.
-int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy);
+/// touch the user's source). With `utf8_locale` the list is UTF-8, converted
+/// as it is read into the code page of that locale or, with setting `unicode`
+/// on, UTF-16: the stage file is then always written. Returns 1.
+int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
+                const SourceLocale* utf8_locale = nullptr);
 
 }  // namespace lexbuild

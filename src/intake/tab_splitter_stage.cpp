@@ -7,6 +7,7 @@
 #include "driver/report.h"
 #include "intake/tab_splitter.h"
 #include "intake/text_blocks.h"
+#include "intake/utf8_source.h"
 
 namespace lexbuild {
 namespace {
@@ -82,17 +83,25 @@ void feed_16bit(platform::InputFile& file, TabSplitter<char16_t>& splitter) {
 
 }  // namespace
 
-int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
+int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
+                const SourceLocale* utf8_locale) {
   const Settings& settings = context.settings;
   const bool cut = settings.cutlong != 0;
-  const bool sixteen_bit = settings.unicode != 0 && (settings.to_unicode == 0 || list.is_utf16());
+  // A UTF-8 list becomes the dictionary's encoding as it is read.
+  const bool sixteen_bit =
+      settings.unicode != 0 && (settings.to_unicode == 0 || list.is_utf16() || utf8_locale);
   const SplitLimits limits = split_limits(settings.unicode);
   const SplitMode mode = cut ? SplitMode::kCut : SplitMode::kCheck;
+  std::optional<Utf8LineConverter> utf8;
+  if (utf8_locale) {
+    utf8.emplace(*utf8_locale, sixteen_bit ? ListTarget::kUtf16 : ListTarget::kCodePage,
+                 source_name_for_messages(context), settings.source_language);
+  }
 
   platform::InputFile input;
   open_list(input, list.path());
   std::optional<StageFile> output;
-  if (cut || keep_copy) output.emplace(context, "csv_cut_out");
+  if (cut || keep_copy || utf8) output.emplace(context, "csv_cut_out");
   platform::OutputFile* out = output ? &output->out() : nullptr;
 
   try {
@@ -111,7 +120,11 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                      });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
       splitter.map_lines(&context.source_lines);
-      feed_16bit(input, splitter);
+      if (utf8) {
+        feed_utf8(input, *utf8, splitter);
+      } else {
+        feed_16bit(input, splitter);
+      }
       context.changes += splitter.changes();
     } else {
       TabSplitter<uint8_t> splitter(limits, mode, context.console,
@@ -122,13 +135,18 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
                                     });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
       splitter.map_lines(&context.source_lines);
-      feed_8bit_text(input, splitter);
+      if (utf8) {
+        feed_utf8(input, *utf8, splitter);
+      } else {
+        feed_8bit_text(input, splitter);
+      }
       context.changes += splitter.changes();
     }
   } catch (const FatalError&) {
-    if (mode == SplitMode::kCheck) {
-      // A failed check leaves nothing behind: neither its partial copy nor a
-      // stage file it was checking. The user's source is never deleted.
+    if (mode == SplitMode::kCheck || utf8) {
+      // A failed check, or a refused UTF-8 list, leaves nothing behind:
+      // neither its partial copy nor a stage file it was checking. The
+      // user's source is never deleted.
       input.close();
       if (output) output->discard();
       list.remove();
@@ -141,6 +159,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy) {
   if (output) {
     output->close();
     list.replace(output->path());
+    if (utf8 && sixteen_bit) list.mark_utf16();
   }
   return 1;
 }

@@ -23,9 +23,6 @@ constexpr size_t kFlushSize = size_t{1} << 16;
 // The 16-bit list ends a line at this unit, so no character may be it.
 constexpr char16_t kUnitLineEnd = 0x0A0D;
 
-bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool is_low_surrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
 bool starts_with_bom(std::span<const uint8_t> text) {
   return text.size() >= kByteOrderMark.size() &&
          std::equal(kByteOrderMark.begin(), kByteOrderMark.end(), text.begin());
@@ -130,8 +127,8 @@ Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget targ
       utf16_dictionary_(utf16_dictionary),
       source_(std::move(source)),
       where_(where_stored(locale, language)) {
-  if (target_ != ListTarget::kCodePage) return;
-  // The lowest byte of each character, as the reader turns it back.
+  // The lowest byte of each character, as the reader turns it back; for
+  // every target, since to_code_page() converts into the code page too.
   byte_of_.assign(0x10000, -1);
   for (int b = 255; b >= 0; --b) {
     if (const auto unit = locale.unit(static_cast<uint8_t>(b))) {
@@ -139,50 +136,58 @@ Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget targ
     }
   }
   byte_of_[0] = 0;
+  // No code page has a surrogate, so a pair always counts as missing.
+  std::fill(byte_of_.begin() + 0xD800, byte_of_.begin() + 0xE000, int16_t{-1});
 }
 
 void Utf8LineConverter::convert(std::span<const uint8_t> text, int line,
                                 std::vector<uint8_t>* out) {
+  if (target_ == ListTarget::kUtf16) {
+    decode(text, line);
+    utf16_bytes(line, out);
+    return;
+  }
+  missing_units_.clear();
+  std::vector<uint8_t>& bytes = out ? *out : scratch_;
+  const auto bad = platform::append_bytes_of_utf8(text, byte_of_, bytes, missing_units_);
+  if (!out) scratch_.clear();
+  if (bad) report_invalid(text, line, *bad);
+  for (const char32_t code : missing_units_) note_missing(line, code);
+}
+
+std::span<const char16_t> Utf8LineConverter::units(std::span<const uint8_t> text, int line) {
+  decode(text, line);
+  check_utf16(line);
+  return units_;
+}
+
+void Utf8LineConverter::decode(std::span<const uint8_t> text, int line) {
   units_.clear();
   if (const auto bad = platform::append_utf16_of_utf8(text, units_)) {
-    const size_t shown = std::min<size_t>(4, text.size() - *bad);
-    report_fatal(
-        "%s is read as UTF-8, but line %d is not valid UTF-8 at byte %zu of the line (%s); "
-        "save the list as UTF-8, or, for a list in the codepage of --source_language, give "
-        "neither --source_encoding=utf-8 nor a byte-order mark\n",
-        source_.c_str(), line, *bad + 1, hex_bytes(text.subspan(*bad, shown)).c_str());
-  }
-  if (target_ == ListTarget::kCodePage) {
-    code_page_bytes(line, out);
-  } else {
-    utf16_bytes(line, out);
+    report_invalid(text, line, *bad);
   }
 }
 
-void Utf8LineConverter::code_page_bytes(int line, std::vector<uint8_t>* out) {
-  for (size_t i = 0; i < units_.size(); ++i) {
-    const char16_t unit = units_[i];
-    const int byte = byte_of_[unit];
-    if (byte >= 0 && !is_high_surrogate(unit)) {
-      if (out) out->push_back(static_cast<uint8_t>(byte));
-      continue;
-    }
-    char32_t code = unit;
-    if (is_high_surrogate(unit) && i + 1 < units_.size() && is_low_surrogate(units_[i + 1])) {
-      code = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units_[i + 1] - 0xDC00);
-      ++i;
-    }
-    note_missing(line, code);
-  }
+void Utf8LineConverter::report_invalid(std::span<const uint8_t> text, int line, size_t at) const {
+  const size_t shown = std::min<size_t>(4, text.size() - at);
+  report_fatal(
+      "%s is read as UTF-8, but line %d is not valid UTF-8 at byte %zu of the line (%s); "
+      "save the list as UTF-8, or, for a list in the codepage of --source_language, give "
+      "neither --source_encoding=utf-8 nor a byte-order mark\n",
+      source_.c_str(), line, at + 1, hex_bytes(text.subspan(at, shown)).c_str());
 }
 
-void Utf8LineConverter::utf16_bytes(int line, std::vector<uint8_t>* out) const {
+void Utf8LineConverter::check_utf16(int line) const {
   if (std::find(units_.begin(), units_.end(), kUnitLineEnd) != units_.end()) {
     report_fatal(
         "line %d of %s holds the character U+0A0D, which a UTF-16 dictionary cannot store "
         "(its list reads that unit as a line end); remove it\n",
         line, source_.c_str());
   }
+}
+
+void Utf8LineConverter::utf16_bytes(int line, std::vector<uint8_t>* out) const {
+  check_utf16(line);
   if (!out) return;
   const size_t start = out->size();
   out->resize(start + 2 * units_.size());
@@ -267,6 +272,45 @@ void convert_list(const CurrentList& list, Utf8LineConverter& converter, ListTar
 }
 
 }  // namespace
+
+namespace {
+
+template <typename Unit>
+void feed_utf8_lines(platform::InputFile& file, Utf8LineConverter& converter,
+                     TabSplitter<Unit>& splitter) {
+  int line = 1;
+  std::vector<uint8_t> bytes;
+  for_each_line(file, [&](std::span<const uint8_t> text, uint8_t end) {
+    if (line == 1 && starts_with_bom(text)) text = text.subspan(kByteOrderMark.size());
+    if constexpr (sizeof(Unit) == 1) {
+      bytes.clear();
+      converter.convert(text, line, &bytes);
+      splitter.put_run(bytes);
+    } else {
+      splitter.put_run(converter.units(text, line));
+    }
+    // A lone CR ends a line, as the splitter takes it in an 8-bit list.
+    if (end != 0) {
+      splitter.line_end();
+      ++line;
+    }
+    return true;
+  });
+  converter.finish();
+  splitter.finish();
+}
+
+}  // namespace
+
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<uint8_t>& splitter) {
+  feed_utf8_lines(file, converter, splitter);
+}
+
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<char16_t>& splitter) {
+  feed_utf8_lines(file, converter, splitter);
+}
 
 void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& locale,
              ListTarget target) {

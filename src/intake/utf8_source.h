@@ -13,6 +13,8 @@
 #include "driver/build_context.h"
 #include "intake/current_list.h"
 #include "intake/source_locale.h"
+#include "intake/tab_splitter.h"
+#include "platform/file.h"
 
 namespace lexbuild {
 
@@ -44,6 +46,10 @@ class Utf8LineConverter {
   /// `out`; with `out` null the line is only checked.
   void convert(std::span<const uint8_t> text, int line, std::vector<uint8_t>* out);
 
+  /// The UTF-16 units of line `line` (a kUtf16 converter), valid until the
+  /// next call.
+  std::span<const char16_t> units(std::span<const uint8_t> text, int line);
+
   /// Fatal, listing the first few, when characters the code page lacks were met.
   void finish() const;
 
@@ -57,7 +63,10 @@ class Utf8LineConverter {
     char32_t code;
   };
 
-  void code_page_bytes(int line, std::vector<uint8_t>* out);
+  // Decodes line `line` into units_; fatal where it is not UTF-8.
+  void decode(std::span<const uint8_t> text, int line);
+  void check_utf16(int line) const;
+  [[noreturn]] void report_invalid(std::span<const uint8_t> text, int line, size_t at) const;
   void utf16_bytes(int line, std::vector<uint8_t>* out) const;
   void note_missing(int line, char32_t code);
 
@@ -67,6 +76,8 @@ class Utf8LineConverter {
   std::string where_;  // where the text is stored, for the refusal
   // The byte of each BMP character in the code page, -1 where it has none.
   std::vector<int16_t> byte_of_;
+  std::vector<char32_t> missing_units_;  // of the line being converted
+  std::vector<uint8_t> scratch_;         // the bytes of a line only checked
   std::u16string units_;
   std::vector<Missing> first_missing_;
   size_t missing_count_ = 0;
@@ -78,6 +89,14 @@ class Utf8LineConverter {
 /// dropped. Nothing is written when the list is refused.
 void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& locale,
              ListTarget target);
+
+/// Feeds the UTF-8 list in `file` to `splitter` as it converts it, line by
+/// line (a byte-order mark dropped), and finishes both; refusals as
+/// utf8_in(). So a TAB list is converted without a stage file of its own.
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<uint8_t>& splitter);
+void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
+               TabSplitter<char16_t>& splitter);
 
 /// Checks that the current list is UTF-8 that a `target` list can store,
 /// writing nothing.

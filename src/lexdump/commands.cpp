@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "compiler/format.h"
 #include "intake/source_locale.h"
@@ -17,31 +18,46 @@ namespace lexbuild::dump {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: lexdump [--json] COMMAND DICT.pdb [WORD]\n"
+    "Usage: lexdump [OPTION]... COMMAND DICT.pdb [WORD]\n"
     "Reads a dictionary database back the way the handheld reader does.\n"
+    "DICT.pdb may be -, for the database on standard input.\n"
     "\n"
     "Commands:\n"
-    "  info DICT.pdb          the database header, the header record's fields, chunk\n"
-    "                         and compression figures, word table nodes per level\n"
-    "  verify DICT.pdb        checks every structural rule the reader relies on;\n"
-    "                         exit status 0 when all hold, 1 otherwise\n"
+    "  info DICT.pdb          the database header with its dates, the header record's\n"
+    "                         fields, chunk and compression figures, word table nodes\n"
+    "                         per level\n"
+    "  verify DICT.pdb        checks every structural rule the reader relies on and\n"
+    "                         looks every stored word up; says what it checks and what\n"
+    "                         the format cannot show\n"
     "  entries DICT.pdb       every entry as word, TAB, translation, one per line;\n"
     "                         line breaks in a translation are written as \\n\n"
     "  lookup DICT.pdb WORD   finds WORD through the word table and prints its\n"
-    "                         translation; exit status 1 when it is not there\n"
+    "                         translation; a word stored only as numbered pieces\n"
+    "                         prints each piece as word, TAB, translation\n"
     "\n"
     "Options:\n"
     "  --json                   machine-readable output for info and verify\n"
     "  --source_language=LANG   the language the dictionary was built with (as given\n"
-    "                           to lexbuild): lookup lower-cases WORD by its rules,\n"
-    "                           and 8-bit text is converted from and to UTF-8\n"
+    "                           to lexbuild; 'lexbuild --help source_language' lists\n"
+    "                           them): lookup and verify lower-case words by its\n"
+    "                           rules, and 8-bit text is converted from and to UTF-8\n"
     "                           through its code page\n"
-    "  --help                   this text\n"
-    "  --version                the version line\n"
+    "  -h, --help               display this help and exit\n"
+    "      --version            output version information and exit\n"
     "\n"
     "Dictionaries are written and looked up in UTF-8: 8-bit ones through the code\n"
     "page of --source_language (without it, each byte is the character U+0001 to\n"
-    "U+00FF of that number, as lexbuild stores them then).\n";
+    "U+00FF of that number, as lexbuild stores them then).\n"
+    "\n"
+    "Exit status: 0 when the command succeeded, 1 when the database cannot be read\n"
+    "or is damaged or the word is not found, 2 when the command line is wrong.\n";
+
+// Follows the version line.
+constexpr char kVersionNotice[] =
+    "Copyright (c) 2026 the lexbuild developers\n"
+    "License MIT: the file COPYING that comes with lexbuild.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // How stored text meets the terminal: UTF-16 as UTF-8; 8-bit text through the
 // code page of the dictionary's language, or, without one, as the build's "C"
@@ -143,8 +159,15 @@ void info_text(const Dictionary& d, const std::string& path, std::string& out) {
   std::snprintf(line, sizeof line, "version:           %u (attributes %u)\n", p.version,
                 p.attributes);
   out += line;
-  out += "created:           " + palm_date_text(p.creation_date) + "\n";
-  out += "modified:          " + palm_date_text(p.modification_date) + "\n";
+  out += "created:           " + std::to_string(p.creation_date) + " = " +
+         build_date_text(p.creation_date) + " UTC\n";
+  out += "modified:          " + std::to_string(p.modification_date) + " = " +
+         build_date_text(p.modification_date) + " UTC\n";
+  out +=
+      "                   (dates as stored; UTC = stored - 2,082,859,196 s, the offset\n"
+      "                   lexbuild adds to the Unix time; read from 1904-01-01 without\n"
+      "                   that rule, as Palm OS does, they show " +
+      palm_date_text(p.creation_date) + ")\n";
   out += "records:           " + std::to_string(p.records.size()) + "\n";
   out += "entries:           " + std::to_string(h.items_count) + "\n";
   out += std::string("text:              ") + (d.unicode() ? "UTF-16" : "8-bit") + "\n";
@@ -195,8 +218,11 @@ void info_json(const Dictionary& d, const std::string& path, std::string& out) {
   j.field("creator", p.creator);
   j.field("version", p.version);
   j.field("attributes", p.attributes);
-  j.field("created", palm_date_text(p.creation_date));
-  j.field("modified", palm_date_text(p.modification_date));
+  j.field("created", build_date_text(p.creation_date) + " UTC");
+  j.field("modified", build_date_text(p.modification_date) + " UTC");
+  j.field("created_stored", p.creation_date);
+  j.field("modified_stored", p.modification_date);
+  j.field("date_rule", std::string("UTC = stored - 2082859196 s (lexbuild's offset to Unix time)"));
   j.field("records", p.records.size());
   j.key("header_record");
   j.begin_object();
@@ -243,12 +269,24 @@ void info_json(const Dictionary& d, const std::string& path, std::string& out) {
 std::optional<std::vector<uint8_t>> read_database(const std::string& path, CommandOutput& result) {
   std::vector<uint8_t> bytes;
   int error = 0;
-  if (!platform::read_file(path, bytes, &error)) {
-    result.err += "lexdump: cannot read " + path + ": " + platform::error_text(error) + "\n";
-    result.status = 1;
-    return std::nullopt;
+  if (path == "-") {
+    // The database on standard input, read whole.
+    platform::InputFile in;
+    if (in.open_standard_input()) {
+      std::array<uint8_t, 65536> block;
+      for (size_t n; (n = in.read(block.data(), block.size())) > 0;) {
+        bytes.insert(bytes.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(n));
+      }
+    }
+    if (in.is_open() && !in.failed()) return bytes;
+    error = in.error_code();
+  } else if (platform::read_file(path, bytes, &error)) {
+    return bytes;
   }
-  return bytes;
+  result.err += "lexdump: cannot read " + (path == "-" ? std::string("standard input") : path) +
+                ": " + platform::error_text(error) + "\n";
+  result.status = 1;
+  return std::nullopt;
 }
 
 std::optional<Dictionary> open_dictionary(const std::string& path, CommandOutput& result) {
@@ -257,19 +295,31 @@ std::optional<Dictionary> open_dictionary(const std::string& path, CommandOutput
   Findings findings;
   std::optional<Dictionary> d = Dictionary::open(std::move(*bytes), findings);
   if (!d) {
-    result.err += "lexdump: " + path + " is not a readable dictionary database";
-    if (!findings.empty()) result.err += ": " + findings.front().detail;
-    result.err += "\n";
+    const std::string detail = findings.empty() ? std::string() : findings.front().detail;
+    constexpr std::string_view kNotPalm = "not a Palm database";
+    if (detail.starts_with(kNotPalm)) {
+      result.err += "lexdump: " + path + " is " + std::string(kNotPalm) + " (" +
+                    detail.substr(kNotPalm.size() + 2) + ")\n";
+    } else {
+      result.err += "lexdump: " + path + " is not a readable dictionary database";
+      if (!detail.empty()) result.err += ": " + detail;
+      result.err += "\n";
+    }
     result.status = 1;
   }
   return d;
 }
 
-void run_verify(const std::string& path, bool json, CommandOutput& result) {
+// `language` is empty when the case rules are to be read off the word table.
+void run_verify(const std::string& path, const std::string& language, const SourceLocale& locale,
+                bool json, CommandOutput& result) {
   auto bytes = read_database(path, result);
   if (!bytes) return;
-  const VerifyReport report = verify_database(std::move(*bytes));
+  const VerifyReport report =
+      verify_database(std::move(*bytes), language.empty() ? nullptr : &locale.lower_case());
   result.status = report.findings.empty() ? 0 : 1;
+  const auto& repeated = report.repeated_keys;
+  const size_t repeated_total = repeated[0] + repeated[1] + repeated[2] + repeated[3];
   if (json) {
     JsonWriter j(result.out);
     j.begin_object();
@@ -287,11 +337,37 @@ void run_verify(const std::string& path, bool json, CommandOutput& result) {
       j.end_object();
     }
     j.end_array();
+    j.field("lookup_checked", report.lookup_checked);
+    j.key("repeated_keys");
+    j.begin_array();
+    for (size_t n : repeated) j.value(n);
+    j.end_array();
+    j.field("missed_by_first_node_reader", report.missed_by_first_node);
+    j.field("checked", std::string(kVerifyChecks));
+    j.field("not_checked", std::string(kVerifyLimits));
     j.end_object();
     result.out += "\n";
     return;
   }
   for (const Finding& f : report.findings) result.out += f.rule + ": " + f.detail + "\n";
+  if (report.lookup_checked) {
+    result.out += "lookup: all " + std::to_string(report.entries) +
+                  " stored words are found through the word table (" +
+                  (language.empty() ? std::string("the case rules its keys show")
+                                    : "the case rules of " + language) +
+                  ")\n";
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "information: %zu key%s stand%s in more than one word-table node (levels 1-4: "
+                  "%zu, %zu, %zu, %zu); a reader that searches only the first node of a key "
+                  "misses %zu word%s\n",
+                  repeated_total, repeated_total == 1 ? "" : "s", repeated_total == 1 ? "s" : "",
+                  repeated[0], repeated[1], repeated[2], repeated[3], report.missed_by_first_node,
+                  report.missed_by_first_node == 1 ? "" : "s");
+    result.out += line;
+  }
+  result.out += std::string("checked: ") + kVerifyChecks + "\n";
+  result.out += std::string("not checked: ") + kVerifyLimits + "\n";
   if (report.findings.empty()) {
     result.out += path + ": all checks passed (" + std::to_string(report.records) +
                   " chunk records, " + std::to_string(report.chunks) + " chunks, " +
@@ -309,7 +385,7 @@ void run_entries(const std::string& path, const SourceLocale& locale, CommandOut
   std::string error;
   auto entries = d->entries(error);
   if (!entries) {
-    result.err += "lexdump: " + path + ": " + error + "\n";
+    result.err += "lexdump: " + path + " is damaged: " + error + "\n";
     result.status = 1;
     return;
   }
@@ -334,7 +410,7 @@ void run_lookup(const std::string& path, const std::string& word, const SourceLo
     return;
   }
   LookupResult found = lookup_word(*d, *stored, locale.lower_case());
-  if (found.error.empty() && found.translations.empty() && d->unicode()) {
+  if (found.error.empty() && found.hits.empty() && d->unicode()) {
     // The word table lower-cases single bytes, which cannot fold the case of
     // most UTF-16 letters: try the word in lower case too.
     const std::vector<uint8_t> lower = platform::utf8_to_utf16le_lower(word);
@@ -345,12 +421,21 @@ void run_lookup(const std::string& path, const std::string& word, const SourceLo
     result.status = 1;
     return;
   }
-  if (found.translations.empty()) {
+  if (found.hits.empty()) {
     result.err += "lexdump: '" + word + "' is not in " + path + "\n";
     result.status = 1;
     return;
   }
-  for (const auto& t : found.translations) result.out += codec.display(t) + "\n";
+  for (const LookupHit& hit : found.hits) {
+    // A definition cut into pieces: each piece under its own word, as
+    // `entries` writes them.
+    if (hit.piece > 0) {
+      result.out +=
+          escaped(codec.display(hit.word)) + "\t" + escaped(codec.display(hit.translation)) + "\n";
+    } else {
+      result.out += codec.display(hit.translation) + "\n";
+    }
+  }
 }
 
 }  // namespace
@@ -360,21 +445,30 @@ CommandOutput run_lexdump(const std::vector<std::string>& args) {
   bool json = false;
   std::string language;
   std::vector<std::string> words;
+  bool options_end = false;  // after "--" every argument is an operand
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (options_end || a == "-") {
+      words.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      options_end = true;
+      continue;
+    }
     if (a == "--help" || a == "-h") {
       result.out = kUsage;
       return result;
     }
     if (a == "--version") {
-      result.out = std::string("lexdump ") + kLexdumpVersion + "\n";
+      result.out = std::string("lexdump (lexbuild) ") + kLexdumpVersion + "\n" + kVersionNotice;
       return result;
     }
     if (a == "--json") {
       json = true;
     } else if (a.starts_with("--source_language=")) {
       language = a.substr(a.find('=') + 1);
-    } else if (a.size() > 1 && a[0] == '-' && a != "--" && words.size() < 2) {
+    } else if (a[0] == '-' && words.size() < 2) {
       result.err = "lexdump: unknown option '" + a + "'\nTry 'lexdump --help'.\n";
       result.status = 2;
       return result;
@@ -401,16 +495,32 @@ CommandOutput run_lexdump(const std::vector<std::string>& args) {
     result.status = 2;
     return result;
   }
+  const SourceLocale locale = SourceLocale::select(language);
+  if (locale.language() == SourceLocale::Language::kUnknown) {
+    // Another language's rules would find other words, or none: say so.
+    result.err = "lexdump: the language '" + language +
+                 "' is not known; 'lexbuild --help source_language' lists the names\n";
+    result.status = 2;
+    return result;
+  }
   const std::string& path = words[1];
   if (command == "info") {
     std::optional<Dictionary> d = open_dictionary(path, result);
-    if (d) json ? info_json(*d, path, result.out) : info_text(*d, path, result.out);
+    if (d) {
+      json ? info_json(*d, path, result.out) : info_text(*d, path, result.out);
+      // The figures of a damaged file describe only what could be read.
+      std::string damage;
+      if (!d->entries(damage)) {
+        result.err += "lexdump: " + path + " is damaged: " + damage + "\n";
+        result.status = 1;
+      }
+    }
   } else if (command == "verify") {
-    run_verify(path, json, result);
+    run_verify(path, language, locale, json, result);
   } else if (command == "entries") {
-    run_entries(path, SourceLocale::select(language), result);
+    run_entries(path, locale, result);
   } else {
-    run_lookup(path, words[2], SourceLocale::select(language), result);
+    run_lookup(path, words[2], locale, result);
   }
   return result;
 }

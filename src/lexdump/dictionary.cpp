@@ -12,8 +12,10 @@ namespace lexbuild::dump {
 namespace fmt = lexbuild::format;
 
 std::optional<Dictionary> Dictionary::open(std::vector<uint8_t> bytes, Findings& findings) {
+  const size_t known = findings.size();
   std::optional<PdbFile> file = parse_pdb(std::move(bytes), findings);
   if (!file) return std::nullopt;
+  Findings container_damage(findings.begin() + static_cast<ptrdiff_t>(known), findings.end());
   if (file->records.empty()) {
     findings.push_back({"header-record", "the database holds no records"});
     return std::nullopt;
@@ -26,6 +28,7 @@ std::optional<Dictionary> Dictionary::open(std::vector<uint8_t> bytes, Findings&
     return std::nullopt;
   }
   Dictionary dictionary;
+  dictionary.container_damage_ = std::move(container_damage);
   dictionary.pdb_ = std::move(*file);
   dictionary.header_ = *record0;
   dictionary.table_ = parse_word_table(dictionary.pdb_.record(record0->tab_record));
@@ -127,7 +130,43 @@ std::optional<std::vector<std::vector<uint8_t>>> Dictionary::split_records(
   return texts;
 }
 
+std::optional<std::string> Dictionary::damage() const {
+  if (!container_damage_.empty()) return container_damage_.front().detail;
+  const size_t total = pdb_.records.size();
+  for (Kind kind : {Kind::kWords, Kind::kTrans}) {
+    const std::string name = kind == Kind::kWords ? "words" : "translations";
+    const size_t listed = index_record(kind).size() / fmt::kRecordHeaderSize;
+    const size_t first =
+        kind == Kind::kWords ? header_.first_words_record : header_.first_trans_record;
+    if (listed == 0 || first + listed > total) {
+      return "the " + name + " index lists " + std::to_string(listed) +
+             " chunk records from record " + std::to_string(first) + ", the database holds " +
+             std::to_string(total) + " records";
+    }
+    for (size_t i = 0; i < record_count(kind); ++i) {
+      const std::span<const uint8_t> record = chunk_record(kind, i);
+      const std::optional<RecordHeader> h = parse_record_header(record);
+      const std::string where = name + " record " + std::to_string(i);
+      if (!h) return where + " is shorter than its 110-byte header";
+      if (h->chunk_count > fmt::kChunksPerRecord) {
+        return where + " claims " + std::to_string(h->chunk_count) + " chunks";
+      }
+      for (size_t slot = 0; slot < h->chunk_count; ++slot) {
+        const ChunkDescriptor& c = h->chunks[slot];
+        if (size_t{c.offset} + c.size > record.size()) {
+          return where + " chunk " + std::to_string(slot) + " runs past the end of its record";
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<std::vector<StoredEntry>> Dictionary::entries(std::string& error) const {
+  if (auto problem = damage()) {
+    error = *problem;
+    return std::nullopt;
+  }
   std::vector<std::vector<uint8_t>> words;
   std::vector<std::vector<uint8_t>> translations;
   for (Kind kind : {Kind::kWords, Kind::kTrans}) {
@@ -149,9 +188,10 @@ std::optional<std::vector<StoredEntry>> Dictionary::entries(std::string& error) 
       for (auto& t : *texts) sink.push_back(std::move(t));
     }
   }
-  if (words.size() != translations.size()) {
-    error = std::to_string(words.size()) + " words but " + std::to_string(translations.size()) +
-            " translations";
+  if (words.size() != header_.items_count || translations.size() != header_.items_count) {
+    error = "the header record counts " + std::to_string(header_.items_count) +
+            " entries, the chunks hold " + std::to_string(words.size()) + " words and " +
+            std::to_string(translations.size()) + " translations";
     return std::nullopt;
   }
   std::vector<StoredEntry> entries(words.size());

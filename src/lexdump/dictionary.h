@@ -69,12 +69,19 @@ class Dictionary {
   std::optional<std::vector<std::vector<uint8_t>>> split_records(
       Kind kind, std::span<const uint8_t> raw) const;
 
-  /// Every entry, in stored order. Fails on the first chunk that does not
-  /// decode or split, with `error` saying which.
+  /// What keeps the chunk records from being read whole: records outside
+  /// the file (a truncated database), chunk records missing or without
+  /// their header, chunks beyond their record. Nothing when none of that.
+  std::optional<std::string> damage() const;
+
+  /// Every entry, in stored order. Fails on damage, on the first chunk that
+  /// does not decode or split, and when the entries are fewer or more than
+  /// the header record counts, with `error` saying which.
   std::optional<std::vector<StoredEntry>> entries(std::string& error) const;
 
  private:
   PdbFile pdb_;
+  Findings container_damage_;  // records of the file that lie outside it
   HeaderRecord header_;
   std::optional<WordTable> table_;
 };

@@ -16,10 +16,36 @@ std::span<const uint8_t> PdbFile::record(size_t index) const {
   return std::span<const uint8_t>(bytes).subspan(r.offset, r.size);
 }
 
+namespace {
+
+// What every Palm database begins with: a name of at most 31 characters
+// ended by a zero byte, and a type and a creator of four printable
+// characters. A file without them is some other file, not a damaged
+// database, and its "record list" means nothing.
+bool has_palm_header(const uint8_t* h) {
+  bool terminated = false;
+  for (size_t i = 0; i < fmt::kDbNameSize && !terminated; ++i) terminated = h[i] == 0;
+  for (size_t i = fmt::kDbTypeOffset; i < fmt::kDbCreatorOffset + 4; ++i) {
+    if (h[i] < 0x20 || h[i] > 0x7E) return false;
+  }
+  return terminated;
+}
+
+constexpr char kNotPalm[] = "not a Palm database";
+
+}  // namespace
+
 std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings) {
   if (bytes.size() < fmt::kDbHeaderSize) {
-    findings.push_back({"header-bounds", "the file holds " + std::to_string(bytes.size()) +
+    findings.push_back({"header-bounds", std::string(kNotPalm) + ": the file holds " +
+                                             std::to_string(bytes.size()) +
                                              " bytes, fewer than the 78-byte database header"});
+    return std::nullopt;
+  }
+  if (!has_palm_header(bytes.data())) {
+    findings.push_back({"database-header", std::string(kNotPalm) +
+                                               ": its first 78 bytes have no name field ended "
+                                               "by a zero byte, type and creator"});
     return std::nullopt;
   }
   PdbFile pdb;
@@ -44,10 +70,10 @@ std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings)
   const size_t data_start = list_end + fmt::kRecordListGap;
   if (bytes.size() < list_end) {
     findings.push_back(
-        {"record-list-bounds", "the record list of " + std::to_string(pdb.record_count) +
-                                   " entries ends at byte " + std::to_string(list_end) +
-                                   ", beyond the end of the file (" + std::to_string(bytes.size()) +
-                                   " bytes)"});
+        {"record-list-bounds", "the database is truncated: the record list of " +
+                                   std::to_string(pdb.record_count) + " entries ends at byte " +
+                                   std::to_string(list_end) + ", beyond the end of the file (" +
+                                   std::to_string(bytes.size()) + " bytes)"});
     return std::nullopt;
   }
   pdb.records.resize(pdb.record_count);
@@ -62,9 +88,17 @@ std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings)
     PdbRecord& r = pdb.records[i];
     const uint64_t end = i + 1 < pdb.record_count ? pdb.records[i + 1].offset : bytes.size();
     if (r.offset < data_start || r.offset > bytes.size() || end < r.offset || end > bytes.size()) {
-      findings.push_back({"record-bounds", "record " + std::to_string(i) + " at offset " +
-                                               std::to_string(r.offset) +
-                                               " lies outside the record data"});
+      const std::string file_end = " the end of the file (" + std::to_string(bytes.size()) +
+                                   " bytes): the database is truncated";
+      std::string detail = "record " + std::to_string(i) + " at offset " + std::to_string(r.offset);
+      if (r.offset > bytes.size()) {
+        detail += " lies beyond" + file_end;
+      } else if (r.offset >= data_start && end > bytes.size()) {
+        detail += " runs to offset " + std::to_string(end) + ", past" + file_end;
+      } else {
+        detail += " lies outside the record data";
+      }
+      findings.push_back({"record-bounds", detail});
       r.offset = 0;
       r.size = 0;
       continue;
@@ -75,9 +109,9 @@ std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings)
   return pdb;
 }
 
-std::string palm_date_text(uint32_t seconds) {
-  // 1904-01-01 lies 2,082,844,800 seconds before 1970-01-01.
-  const int64_t unix_seconds = static_cast<int64_t>(seconds) - 2082844800LL;
+namespace {
+
+std::string calendar_text(int64_t unix_seconds) {
   const auto days = std::chrono::floor<std::chrono::days>(
       std::chrono::sys_seconds(std::chrono::seconds(unix_seconds)));
   const std::chrono::year_month_day ymd(days);
@@ -88,6 +122,17 @@ std::string palm_date_text(uint32_t seconds) {
                 static_cast<int>(in_day / 3600), static_cast<int>(in_day / 60 % 60),
                 static_cast<int>(in_day % 60));
   return text;
+}
+
+}  // namespace
+
+std::string palm_date_text(uint32_t seconds) {
+  // 1904-01-01 lies 2,082,844,800 seconds before 1970-01-01.
+  return calendar_text(static_cast<int64_t>(seconds) - 2082844800LL);
+}
+
+std::string build_date_text(uint32_t stored) {
+  return calendar_text(static_cast<int64_t>(stored) - fmt::kDateOffset);
 }
 
 }  // namespace lexbuild::dump

@@ -53,4 +53,8 @@ std::optional<PdbFile> parse_pdb(std::vector<uint8_t> bytes, Findings& findings)
 /// A Palm OS date (seconds since 1904-01-01) as "YYYY-MM-DD HH:MM:SS" UTC.
 std::string palm_date_text(uint32_t seconds);
 
+/// A date as lexbuild stores it (the Unix time plus 2,082,859,196 seconds,
+/// which is 1904-01-01 plus 3 h 59 min 56 s) as "YYYY-MM-DD HH:MM:SS" UTC.
+std::string build_date_text(uint32_t stored);
+
 }  // namespace lexbuild::dump

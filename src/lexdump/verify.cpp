@@ -17,9 +17,23 @@ using std::to_string;
 
 const char* kind_name(Kind kind) { return kind == Kind::kWords ? "words" : "translations"; }
 
+}  // namespace
+
+const char kVerifyChecks[] =
+    "the database header and record list, the header record and its CRC, the record "
+    "numbers, the word table, the index records, every chunk descriptor, the decoding of "
+    "every chunk with its entry count, the word table's links to the chunks, and the lookup "
+    "of every stored word through the word table";
+const char kVerifyLimits[] =
+    "the letters of the text: compressed text carries no checksum, so a changed byte that "
+    "still decodes is not seen (compare `lexdump entries` with the source for that)";
+
+namespace {
+
 class Verifier {
  public:
-  Verifier(const Dictionary& d, VerifyReport& report) : d_(d), report_(report) {}
+  Verifier(const Dictionary& d, const LowerCase* lower, VerifyReport& report)
+      : d_(d), lower_(lower), report_(report) {}
 
   void run() {
     check_type();
@@ -34,6 +48,7 @@ class Verifier {
     }
     check_entry_counts();
     check_table_links();
+    if (report_.findings.empty()) check_lookup();
   }
 
  private:
@@ -231,12 +246,14 @@ class Verifier {
     } else if (decoded.consumed % 2 == 1 && data[decoded.consumed] != 0) {
       fail("chunk-descriptors", where + ": the pad byte is not zero");
     }
-    const auto texts = d_.split_records(kind, decoded.raw);
+    auto texts = d_.split_records(kind, decoded.raw);
     if (!texts) {
       fail("chunk-decoding", where + " does not divide into whole entries");
     } else if (texts->size() != c.entry_count) {
       fail("chunk-decoding", where + " holds " + to_string(texts->size()) +
                                  " entries, its descriptor says " + to_string(c.entry_count));
+    } else if (kind == Kind::kWords) {
+      for (auto& t : *texts) words_.push_back(std::move(t));
     }
   }
 
@@ -298,19 +315,101 @@ class Verifier {
     }
   }
 
+  // The nodes that hold entry `entry`, level by level.
+  std::vector<int> path_of(uint32_t entry) const {
+    const WordTable& table = *d_.table();
+    std::vector<int> path;
+    const std::vector<int>* group = &table.roots;
+    while (!group->empty()) {
+      // Siblings stand in entry order: the last one starting at or before it.
+      auto it = std::upper_bound(group->begin(), group->end(), entry,
+                                 [&table](uint32_t e, int n) { return e < table.nodes[n].from; });
+      if (it == group->begin()) break;
+      const TableNode& n = table.nodes[*--it];
+      if (entry >= uint64_t{n.from} + n.num) break;
+      path.push_back(*it);
+      group = &n.children;
+    }
+    return path;
+  }
+
+  // The lower-case mapping the keys show: the key byte of every node on an
+  // entry's path is the lower case of the entry's byte there.
+  LowerCase learned_lower_case() const {
+    LowerCase lower{};
+    std::array<bool, 256> known{};
+    for (size_t b = 0; b < 256; ++b) lower[b] = static_cast<uint8_t>(b);
+    for (uint32_t i = 0; i < words_.size(); ++i) {
+      const std::vector<uint8_t> text = table_text(d_, words_[i]);
+      const std::vector<int> path = path_of(i);
+      for (size_t k = 0; k < path.size() && k < text.size(); ++k) {
+        if (known[text[k]]) continue;
+        known[text[k]] = true;
+        lower[text[k]] = d_.table()->nodes[path[k]].key[k];
+      }
+    }
+    return lower;
+  }
+
+  static bool holds(const WordTable& table, const std::vector<int>& nodes, uint32_t entry) {
+    return std::any_of(nodes.begin(), nodes.end(), [&](int n) {
+      return entry >= table.nodes[n].from &&
+             entry < uint64_t{table.nodes[n].from} + table.nodes[n].num;
+    });
+  }
+
+  // Every stored word is found by a lookup, which follows every node whose
+  // key matches (the links from those nodes to their chunks are checked
+  // above, so reaching an entry's node is finding it).
+  void check_lookup() {
+    if (!d_.table() || words_.size() != d_.header().items_count) return;
+    const WordTable& table = *d_.table();
+    const TableIndex index(table);
+    const LowerCase lower = lower_ ? *lower_ : learned_lower_case();
+    size_t missed = 0;
+    for (uint32_t i = 0; i < words_.size(); ++i) {
+      const std::vector<uint8_t> text = table_text(d_, words_[i]);
+      if (!holds(table, searched_nodes(index, text, lower), i)) {
+        if (missed++ < 3) {
+          fail("word-lookup", "entry " + to_string(i) + ", '" +
+                                  display_text(words_[i], d_.unicode()) +
+                                  "', is not found through the word table");
+        }
+      } else if (!holds(table, searched_nodes(index, text, lower, true), i)) {
+        ++report_.missed_by_first_node;
+      }
+    }
+    if (missed > 3) {
+      fail("word-lookup", to_string(missed) + " of " + to_string(words_.size()) +
+                              " words in all are not found through the word table");
+    }
+    report_.lookup_checked = true;
+    // Keys that stand in more than one node, per level.
+    std::vector<std::pair<int, std::array<uint8_t, 4>>> keys;
+    for (const TableNode& n : table.nodes) keys.emplace_back(n.level, n.key);
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = 1; i < keys.size(); ++i) {
+      if (keys[i] == keys[i - 1] && (i == 1 || keys[i - 1] != keys[i - 2])) {
+        ++report_.repeated_keys[static_cast<size_t>(std::clamp(keys[i].first, 1, 4) - 1)];
+      }
+    }
+  }
+
   const Dictionary& d_;
+  const LowerCase* lower_;
   VerifyReport& report_;
+  std::vector<std::vector<uint8_t>> words_;  // every stored word, in entry order
   size_t word_entries_ = 0;
   size_t trans_entries_ = 0;
 };
 
 }  // namespace
 
-VerifyReport verify_database(std::vector<uint8_t> bytes) {
+VerifyReport verify_database(std::vector<uint8_t> bytes, const LowerCase* lower) {
   VerifyReport report;
   std::optional<Dictionary> dictionary = Dictionary::open(std::move(bytes), report.findings);
   if (!dictionary) return report;
-  Verifier(*dictionary, report).run();
+  Verifier(*dictionary, lower, report).run();
   return report;
 }
 

@@ -79,6 +79,54 @@ std::optional<size_t> append_utf16_of_utf8(std::span<const uint8_t> text, std::u
   return std::nullopt;
 }
 
+std::optional<size_t> append_bytes_of_utf8(std::span<const uint8_t> text,
+                                           std::span<const int16_t> byte_of,
+                                           std::vector<uint8_t>& out,
+                                           std::vector<char32_t>& missing) {
+  // This runs over every byte of a UTF-8 list that becomes an 8-bit
+  // dictionary: written through a pointer into room for one byte a byte,
+  // then cut to what was written, with everything the loop reads in locals
+  // (a byte store may alias anything).
+  const size_t start = out.size();
+  out.resize(start + text.size());
+  uint8_t* const first = out.data() + start;
+  uint8_t* at = first;
+  const uint8_t* const bytes = text.data();
+  const int16_t* const table = byte_of.data();
+  const size_t n = text.size();
+  size_t done = 0;
+  std::optional<size_t> bad;
+  while (done < n) {
+    // A run of ASCII, the bulk of most lists, in a loop of its own.
+    while (done < n && bytes[done] < 0x80 && table[bytes[done]] >= 0) {
+      *at++ = static_cast<uint8_t>(table[bytes[done++]]);
+    }
+    if (done == n) break;
+    UChar32 c = bytes[done];
+    if (c < 0x80) {
+      ++done;
+    } else {
+      // U8_NEXT counts in int32_t, as in append_utf16_of_utf8().
+      const size_t piece = std::min<size_t>(n - done, INT32_MAX);
+      int32_t i = 0;
+      U8_NEXT(bytes + done, i, static_cast<int32_t>(piece), c);
+      if (c < 0) {
+        bad = done;
+        break;
+      }
+      done += static_cast<size_t>(i);
+    }
+    const int byte = U_IS_BMP(c) ? table[c] : -1;
+    if (byte >= 0) {
+      *at++ = static_cast<uint8_t>(byte);
+    } else {
+      missing.push_back(static_cast<char32_t>(c));
+    }
+  }
+  out.resize(start + static_cast<size_t>(at - first));
+  return bad;
+}
+
 std::vector<uint8_t> utf8_to_utf16le_lower(std::string_view text) {
   icu::UnicodeString unicode = from_utf8(text);
   unicode.toLower(icu::Locale::getRoot());

@@ -108,6 +108,30 @@ std::optional<size_t> append_utf16_of_utf8(std::span<const uint8_t> text, std::u
   return std::nullopt;
 }
 
+std::optional<size_t> append_bytes_of_utf8(std::span<const uint8_t> text,
+                                           std::span<const int16_t> byte_of,
+                                           std::vector<uint8_t>& out,
+                                           std::vector<char32_t>& missing) {
+  std::u16string units;
+  const std::optional<size_t> bad = append_utf16_of_utf8(text, units);
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    const int byte = byte_of[unit];  // -1 for every surrogate
+    if (byte >= 0) {
+      out.push_back(static_cast<uint8_t>(byte));
+      continue;
+    }
+    char32_t code = unit;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    }
+    missing.push_back(code);
+  }
+  return bad;
+}
+
 std::vector<uint8_t> utf8_to_utf16le_lower(std::string_view text) {
   std::wstring units;
   utf8_to_wide(text.data(), text.size(), 0, units);

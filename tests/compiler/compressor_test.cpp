@@ -209,6 +209,71 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
   expect_agreement(binary, "two-letter noise");
 }
 
+// Inputs built to catch a search that takes a shortcut the plain one does
+// not: a wrong tie among equally long matches, an edge of the window or of
+// the shortest codable match, a hash collision passed as a match, a run or
+// pattern that starts beyond the probe.
+TEST(Compressor, AgreesOnAdversarialInputs) {
+  using Bytes = std::vector<uint8_t>;
+  const auto cat = [](std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const auto run = [](size_t size, char c) { return Bytes(size, static_cast<uint8_t>(c)); };
+  const auto text = testing::bytes_of;
+  const auto noise = [](uint32_t seed, size_t size) { return testing::random_bytes(seed, size); };
+  // `tail` again exactly `distance` after its first copy, with noise between.
+  const auto again_at = [&](const Bytes& tail, size_t distance, uint32_t seed) {
+    return cat({tail, noise(seed, distance - tail.size()), tail});
+  };
+  // Every 3-byte string over three letters, so that many keys share a hash bucket.
+  Bytes all_triples;
+  for (const char* triple = "xyz"; const char a : std::string(triple)) {
+    for (const char b : std::string(triple)) {
+      for (const char c : std::string(triple)) {
+        const std::string word = {a, b, c, ' '};
+        all_triples.insert(all_triples.end(), word.begin(), word.end());
+      }
+    }
+  }
+  // The same eight bytes followed by ever longer shared tails: a long walk
+  // where each candidate beats the last by one byte.
+  Bytes growing;
+  for (size_t k = 0; k < 120; ++k) {
+    growing.insert(growing.end(), {'p', 'h', 'r', 'a', 's', 'e', 'o', 'f'});
+    for (size_t i = 0; i < k % 40; ++i) growing.push_back(static_cast<uint8_t>('a' + i % 26));
+    growing.push_back('#');
+  }
+
+  const std::pair<const char*, Bytes> cases[] = {
+      {"run after noise beyond the probe", cat({noise(1, 100), run(9000, 'a')})},
+      {"pattern after noise", cat({noise(2, 500), testing::periodic_bytes("ab", 6000)})},
+      {"period 3 with a flaw every 97",
+       [&] {
+         Bytes b = testing::periodic_bytes("abc", 8191);
+         for (size_t i = 50; i < b.size(); i += 97) b[i] = 'x';
+         return b;
+       }()},
+      {"all one byte, a block and one", run(17665, 'q')},
+      {"repeat at the window's edge", again_at(text("EDGEWISE"), 8192, 3)},
+      {"repeat one beyond the edge", again_at(text("EDGEWISE"), 8193, 4)},
+      {"three bytes at the edge", again_at(text("XYZ"), 8192, 5)},
+      {"two bytes 255 back", again_at(text("QZ"), 255, 6)},
+      {"two bytes 256 back", again_at(text("QZ"), 256, 7)},
+      {"far 2-byte tie hides a near one",
+       cat({text("QZ"), noise(8, 298), text("QZ"), noise(9, 8), text("QZ")})},
+      {"equal matches, the farthest wins", cat({text("abcdefg1"), noise(10, 90), text("abcdefg2"),
+                                                noise(11, 90), text("abcdefg3"), text("abcdefg4 and on")})},
+      {"full-length ties near the block's end", cat({text("tail"), text("tail"), text("tail")})},
+      {"hash neighbours", cat({all_triples, all_triples, all_triples})},
+      {"ever longer matches", growing},
+      {"long block, window moving", cat({testing::translation_chunk(12, 9000), run(300, ' '),
+                                         testing::translation_chunk(12, 9000)})},
+  };
+  for (const auto& [what, input] : cases) expect_agreement(input, what);
+}
+
 TEST(Compressor, AgreesOnMixedInputs) {
   // Stretches of text, runs, patterns and noise one after another, so that
   // the search moves between its ways of finding a match mid-block.

@@ -5,9 +5,13 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 
 #include "compiler/byte_order.h"
 #include "compiler/crc32.h"
+#include "intake/source_locale.h"
+#include "lexdump/lookup.h"
+#include "lexdump/verify.h"
 #include "support/pdb_builder.h"
 #include "support/round_trip.h"
 #include "support/test_support.h"
@@ -113,6 +117,101 @@ TEST_F(LexdumpEndToEnd, EveryWordOfTheSampleIsFoundWithItsOwnTranslation) {
   EXPECT_EQ(absent.err, "lexdump: 'zebu' is not in " + db("Sample.pdb") + "\n");
 }
 
+// A French-like list in UTF-8: e-words whose second letter is often
+// accented (a divided e-node whose children repeat keys), and words under
+// initials that sort among their plain letters (repeated level-1 keys).
+std::string french_like_list(uint32_t seed, int entries) {
+  const std::vector<std::string> initials = {"a", "à", "â", "À", "b", "c", "ç", "Ç", "d", "e",
+                                             "é", "è", "ê", "É", "f", "i", "î", "o", "ô", "u"};
+  const std::vector<std::string> seconds = {"e", "é", "è", "r", "s", "n", "ê", "x"};
+  const std::vector<std::string> syllables = {"ra", "lé", "mon", "çi", "tè", "quê", "ver",
+                                              "oi", "nu", "gé",  "bâ", "zo", "fî",  "ûr"};
+  std::mt19937 random(seed);
+  std::string list;
+  for (int i = 0; i < entries; ++i) {
+    std::string word = i % 2 == 0 ? "e" + seconds[random() % seconds.size()]
+                                  : initials[random() % initials.size()];
+    for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) {
+      word += syllables[random() % syllables.size()];
+    }
+    list += word + std::to_string(i) + "\tsens " + std::to_string(i) + "\r\n";
+  }
+  return list;
+}
+
+// Builds that give keys standing in more than one node; every stored word is
+// found, through verify's check and through lookup itself, while a reader
+// that follows only the first node of a key would miss some.
+TEST_F(LexdumpEndToEnd, EveryStoredWordIsFoundWhereKeysRepeat) {
+  write_text(dir_.file("sample.tab"), read_text(LEXBUILD_SOURCE_DIR "/examples/sample.tab"));
+  write_text(dir_.file("french.tab"), french_like_list(11, 3000));
+  struct Row {
+    const char* id;
+    std::vector<std::string> options;
+    const char* language;
+    const char* verify_lines;  // byte-exact, or empty for any
+    bool repeats;              // whether a key stands in more than one node
+  };
+  const std::vector<Row> rows = {
+      {"SampleU",
+       {"--infile=sample.tab", "--to_unicode=1", "--source_language=English"},
+       "English",
+       "lookup: all 361 stored words are found through the word table (the case rules of "
+       "English)\n"
+       "information: 1 key stands in more than one word-table node (levels 1-4: 1, 0, 0, 0); a "
+       "reader that searches only the first node of a key misses 14 words\n",
+       true},
+      {"French8",
+       {"--infile=french.tab", "--source_encoding=utf-8", "--source_language=French"},
+       "French",
+       "",
+       false},  // the 8-bit sort keeps each initial's words together
+      {"FrenchU",
+       {"--infile=french.tab", "--source_encoding=utf-8", "--to_unicode=1",
+        "--source_language=French"},
+       "French",
+       "",
+       true},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> options = row.options;
+    options.push_back(std::string("--id=") + row.id);
+    ASSERT_EQ(build(options).status, 0) << row.id;
+    const std::string path = db(std::string(row.id) + ".pdb");
+    const ProgramResult verify =
+        run_lexdump({"verify", std::string("--source_language=") + row.language, path});
+    EXPECT_EQ(verify.status, 0) << row.id << verify.out;
+    if (*row.verify_lines) {
+      EXPECT_NE(verify.out.find(row.verify_lines), std::string::npos) << row.id << verify.out;
+    }
+    // Without the language, the case rules the keys show.
+    EXPECT_EQ(run_lexdump({"verify", path}).status, 0) << row.id;
+
+    const std::vector<uint8_t> bytes = read_bytes(path);
+    const dump::VerifyReport report = dump::verify_database(bytes);
+    EXPECT_EQ(report.missed_by_first_node > 0, row.repeats) << row.id;
+    dump::Findings findings;
+    const auto d = dump::Dictionary::open(bytes, findings);
+    ASSERT_TRUE(d);
+    std::string error;
+    const auto entries = d->entries(error);
+    ASSERT_TRUE(entries) << error;
+    const SourceLocale locale = SourceLocale::select(row.language);
+    // Lookup itself, on every 7th word (verify has looked every word up).
+    size_t tried = 0;
+    size_t found = 0;
+    for (size_t i = 0; i < entries->size(); i += 7, ++tried) {
+      const dump::StoredEntry& e = (*entries)[i];
+      const dump::LookupResult r = dump::lookup_word(*d, e.word, locale.lower_case());
+      found += std::any_of(r.hits.begin(), r.hits.end(),
+                           [&e](const auto& hit) { return hit.translation == e.translation; });
+    }
+    EXPECT_EQ(found, tried) << row.id;
+  }
+  EXPECT_EQ(run_lexdump({"lookup", "--source_language=English", db("SampleU.pdb"), "anvil"}).out,
+            "an iron block on which metal is hammered into shape\n");
+}
+
 TEST_F(LexdumpEndToEnd, CsvWithDirectivesOptionalRecordsAndExtras) {
   write_text(dir_.file("words.csv"),
              "#@!Velmora!@# ID=[Csv] LARGEFONT=[1] ABOUT=[Made by\\nus] ABBREVIATION=[n. noun]\r\n"
@@ -136,6 +235,21 @@ TEST_F(LexdumpEndToEnd, CsvWithDirectivesOptionalRecordsAndExtras) {
             std::string::npos)
       << info.out;
   EXPECT_NE(info.out.find("high-resolution text font 11, list font 12"), std::string::npos);
+  // The dates as stored and as calendar time by the builder's rule (a time()
+  // of 1,000,000,000 is stored as 3,082,859,196).
+  std::vector<uint8_t> dated = read_bytes(db("none.pdb"));
+  put_be32(dated.data() + 36, 3082859196u);
+  put_be32(dated.data() + 40, 3082859196u);
+  write_bytes(db("dated.pdb"), dated);
+  const ProgramResult dates = run_lexdump({"info", db("dated.pdb")});
+  EXPECT_NE(dates.out.find("created:           3082859196 = 2001-09-09 01:46:40 UTC\n"
+                           "modified:          3082859196 = 2001-09-09 01:46:40 UTC\n"
+                           "                   (dates as stored; UTC = stored - 2,082,859,196 s, "
+                           "the offset\n                   lexbuild adds to the Unix time; read "
+                           "from 1904-01-01 without\n                   that rule, as Palm OS "
+                           "does, they show 2001-09-09 05:46:36)\n"),
+            std::string::npos)
+      << dates.out;
   const ProgramResult json = run_lexdump({"--json", "info", db("none.pdb")});
   EXPECT_NE(json.out.find("\"about_record\":6,"), std::string::npos) << json.out;
   // The about text, with its break escape as a space.
@@ -158,6 +272,13 @@ TEST_F(LexdumpEndToEnd, Utf16DictionariesReadAndLookUpInUtf8) {
   EXPECT_EQ(found.status, 0) << found.err;
   EXPECT_EQ(found.out, "животное\n");
   EXPECT_EQ(run_lexdump({"lookup", db("none.pdb"), "собака"}).out, "домашнее\n");
+  // "-" reads the database from standard input.
+  RunOptions piped;
+  const std::vector<uint8_t> bytes = read_bytes(db("none.pdb"));
+  piped.input = std::string(bytes.begin(), bytes.end());
+  const ProgramResult from_pipe = run_program(LEXDUMP_BINARY, {"entries", "-"}, piped);
+  EXPECT_EQ(from_pipe.status, 0) << from_pipe.err;
+  EXPECT_EQ(from_pipe.out, run_lexdump({"entries", db("none.pdb")}).out);
 }
 
 TEST_F(LexdumpEndToEnd, PiecesOfALongDefinitionAndADeepWordTable) {
@@ -187,6 +308,9 @@ TEST_F(LexdumpEndToEnd, PiecesOfALongDefinitionAndADeepWordTable) {
               "meaning " + std::to_string(i) + "\n");
   }
   EXPECT_EQ(run_lexdump({"lookup", db("none.pdb"), "k [2]"}).out, std::string(4001, 'y') + "\n");
+  // The word itself is stored only as its pieces.
+  EXPECT_EQ(run_lexdump({"lookup", db("none.pdb"), "K"}).out,
+            "k [1]\t" + std::string(3999, 'x') + "\nk [2]\t" + std::string(4001, 'y') + "\n");
 }
 
 // A database damaged in one way, the rule verify must name, and whether the
@@ -225,9 +349,17 @@ TEST_F(LexdumpEndToEnd, DamagedDatabasesAreReportedAndNeverCrashAnyCommand) {
     const ProgramResult verify = run_lexdump({"verify", db(name + ".pdb")});
     EXPECT_EQ(verify.status, 1) << name;
     EXPECT_NE(verify.out.find(rules.at(name)), std::string::npos) << name << ":\n" << verify.out;
+    // A file that cannot be read whole is never a success, nor a partial list.
+    const bool unreadable = name != "crc";
     for (const char* command : {"info", "entries"}) {
       const ProgramResult r = run_lexdump({command, db(name + ".pdb")});
-      EXPECT_LE(r.status, 1) << name << " " << command << " crashed";
+      EXPECT_EQ(r.status, unreadable ? 1 : 0) << name << " " << command << r.err;
+      if (unreadable) {
+        EXPECT_TRUE(r.err.starts_with("lexdump: " + db(name + ".pdb") + " is damaged: ")) << r.err;
+      }
+      if (unreadable && std::string(command) == "entries") {
+        EXPECT_EQ(r.out, "") << name;
+      }
     }
     const ProgramResult r = run_lexdump({"lookup", db(name + ".pdb"), "w1100"});
     EXPECT_LE(r.status, 1) << name << " lookup crashed";

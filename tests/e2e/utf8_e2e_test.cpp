@@ -149,6 +149,13 @@ TEST(Utf8EndToEnd, AUtf8ListBuildsTheDatabaseOfTheSameListInItsCodePageOrUtf16) 
   const std::string summer = "été\tsummer\n";  // looked up as ÉTÉ
   const std::string french = summer + seeded_list(20261207, kFrench) + kAtTheLimits + kCut;
   const std::vector<std::string> in_french = {"--source_language=French"};
+  // Line ends of every kind: CR LF, and the lone CR of old editors.
+  std::string mixed_ends = seeded_list(17, kFrench);
+  for (size_t at = 0, n = 0; (at = mixed_ends.find('\n', at)) != std::string::npos; ++n) {
+    const std::string end = n % 3 == 0 ? "\r" : n % 3 == 1 ? "\r\n" : "\n";
+    mixed_ends.replace(at, 1, end);
+    at += end.size();
+  }
   const Equivalence cases[] = {
       {"French, 8-bit", french, 1252, in_french, {}, {}, Told::kOption, "French"},
       {"French, --to_unicode=1",
@@ -168,6 +175,7 @@ TEST(Utf8EndToEnd, AUtf8ListBuildsTheDatabaseOfTheSameListInItsCodePageOrUtf16) 
        {},
        Told::kOption,
        ""},
+      {"CR LF and lone CR line ends", mixed_ends, 1252, in_french, {}, {}, Told::kOption, ""},
       {"Latin-1 in the \"C\" locale",
        seeded_list(5, kLatin),
        kLatin1,

@@ -4,8 +4,10 @@
 
 #include "compiler/byte_order.h"
 #include "lexdump/json_writer.h"
+#include "lexdump/lookup.h"
 #include "lexdump/pdb_file.h"
 #include "support/pdb_builder.h"
+#include "support/test_support.h"
 
 namespace lexbuild::dump {
 namespace {
@@ -48,6 +50,29 @@ TEST(WordTableRecord, DepthFirstOrderRebuildsTheTree) {
   EXPECT_EQ(table->nodes[6].key[0], 'c');
 }
 
+TEST(WordTableLookup, FollowsEveryNodeWhoseKeyMatches) {
+  // a (1500) divided into "a\x01" and ab; then å, and a second a-node.
+  const auto record = table_record(
+      {{"a", 1500, 0}, {"a\x01", 1000, 0}, {"ab", 500, 1000}, {"\xE5", 1, 1500}, {"a", 14, 1501}});
+  const std::optional<WordTable> table = parse_word_table(record);
+  ASSERT_TRUE(table);
+  const TableIndex index(*table);
+  LowerCase lower{};
+  for (int b = 0; b < 256; ++b) lower[b] = static_cast<uint8_t>(b);
+  lower['A'] = 'a';
+  lower[0xC5] = 0xE5;
+  const auto search = [&](std::string_view word, bool first_only = false) {
+    return searched_nodes(index, testing::bytes_of(word), lower, first_only);
+  };
+  EXPECT_EQ(search("abacus"), (std::vector<int>{2, 4}));
+  EXPECT_EQ(search("Abacus"), (std::vector<int>{2, 4}));
+  EXPECT_EQ(search("abacus", true), (std::vector<int>{2}));  // what a simpler reader searches
+  // A word without a second byte joined whichever child was open: all of a.
+  EXPECT_EQ(search("a"), (std::vector<int>{0, 4}));
+  EXPECT_EQ(search("\xC5ngstr\xF6m"), (std::vector<int>{3}));
+  EXPECT_EQ(search("zebu"), (std::vector<int>{}));
+}
+
 TEST(WordTableRecord, ARecordShorterThanItsCountIsRefused) {
   auto record = table_record({{"a", 1, 0}, {"b", 1, 1}});
   record.resize(record.size() - 1);
@@ -72,6 +97,8 @@ TEST(PdbFile, HeaderFieldsAndRecordBounds) {
   EXPECT_EQ(pdb->records[1].size, 3u);
   EXPECT_EQ(pdb->records[2].size, 0u);
   EXPECT_EQ(palm_date_text(pdb->creation_date), "2001-09-09 05:46:36");
+  // The builder stored time() 1,000,000,000 plus its offset.
+  EXPECT_EQ(build_date_text(pdb->creation_date), "2001-09-09 01:46:40");
 
   const std::optional<HeaderRecord> header = parse_header_record(pdb->record(0));
   ASSERT_TRUE(header);
