@@ -1,6 +1,8 @@
 #include "compiler/compressor.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 
 #include "compiler/compressed_format.h"
 #include "platform/file.h"
@@ -123,15 +125,56 @@ std::vector<uint8_t> Compressor::compress(std::span<const uint8_t> input) {
 
 namespace {
 
-Compressor& thread_compressor() {
-  thread_local Compressor compressor;
-  return compressor;
+// Compressors (their search tables are large) are lent to the threads that
+// compress from a pool, not kept in thread-local storage: with mingw-w64 a
+// thread-local object's destructor runs after the thread's storage is freed
+// and corrupts the heap when a worker thread ends.
+class CompressorPool {
+ public:
+  std::unique_ptr<Compressor> borrow() {
+    {
+      const std::lock_guard lock(mutex_);
+      if (!idle_.empty()) {
+        std::unique_ptr<Compressor> compressor = std::move(idle_.back());
+        idle_.pop_back();
+        return compressor;
+      }
+    }
+    return std::make_unique<Compressor>();
+  }
+  void give_back(std::unique_ptr<Compressor> compressor) {
+    const std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(compressor));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Compressor>> idle_;
+};
+
+CompressorPool& compressor_pool() {
+  static CompressorPool pool;
+  return pool;
 }
+
+// A compressor of the pool for as long as the object lives.
+class BorrowedCompressor {
+ public:
+  BorrowedCompressor() : compressor_(compressor_pool().borrow()) {}
+  ~BorrowedCompressor() { compressor_pool().give_back(std::move(compressor_)); }
+  BorrowedCompressor(const BorrowedCompressor&) = delete;
+  BorrowedCompressor& operator=(const BorrowedCompressor&) = delete;
+  Compressor& operator*() const { return *compressor_; }
+
+ private:
+  std::unique_ptr<Compressor> compressor_;
+};
 
 }  // namespace
 
 std::vector<uint8_t> compress_bytes(std::span<const uint8_t> input) {
-  return thread_compressor().compress(input);
+  const BorrowedCompressor compressor;
+  return (*compressor).compress(input);
 }
 
 // ---- Files ----
@@ -156,7 +199,8 @@ std::string CompressResult::message() const {
 
 CompressResult compress_stream(platform::InputFile& input, platform::OutputFile& output) {
   CompressResult result;
-  Compressor& compressor = thread_compressor();
+  const BorrowedCompressor borrowed;
+  Compressor& compressor = *borrowed;
   std::vector<uint8_t> block(compressed::kInputBlockSize);
   std::vector<uint8_t> packets;
   PacketEncoder encoder(packets);
