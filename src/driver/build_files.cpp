@@ -6,10 +6,11 @@
 namespace lexbuild {
 namespace {
 
-// Journal lines: a kind, a space, the path. A path made while the build ran
-// ('+'), a side file of the build's whatever is there ('*'), a path the build
-// deleted ('-'), written before it deletes it: a journal may name a file
-// that is gone, never miss one that was deleted and made anew by another.
+// Journal lines: a kind, a space, the path. A path the build makes ('+'),
+// written before the file exists, a side file of the build's whatever is
+// there ('*'), a path the build deleted or could not make ('-'), written
+// before it deletes it: a journal may name a file that is gone, never miss
+// one of the build's, nor one that was deleted and made anew by another.
 constexpr char kCreated = '+';
 constexpr char kClaimed = '*';
 constexpr char kRemoved = '-';
@@ -46,9 +47,14 @@ void BuildFiles::start(const Settings& settings, WorkFileTest work_files,
   settings_ = &settings;
   work_files_ = work_files;
   journal_path_ = settings.work_path(kBuildFilesJournal);
+  // The name is the build's by the folder's lock, so it is registered before
+  // it exists. It goes after the files it names: a kill that cuts the signal's
+  // cleanup short leaves it for the next build.
+  journal_on_signal_.emplace(journal_path_, std::string(),
+                             platform::InterruptCleanup::Order::kLast);
   // Without a journal (a full work folder) the build goes on: only a kill
   // would then leave its stage files.
-  if (journal_.create(journal_path_)) journal_on_signal_.emplace(journal_path_);
+  if (!journal_.create(journal_path_)) journal_on_signal_.reset();
   sweep_.emplace(settings.work_folder, settings.debug ? scratch_files : work_files);
 }
 
@@ -67,10 +73,17 @@ void BuildFiles::track(const std::string& path) {
   if (!tracked->on_signal) tracked->on_signal.emplace(path);
 }
 
-void BuildFiles::created(const std::string& path) {
+bool BuildFiles::create_new(platform::OutputFile& file, const std::string& path,
+                            platform::FileMode mode) {
   journal(kCreated, path);
+  const platform::DeferredInterrupts deferred;  // made and registered as one step
+  if (!file.create_new(path, mode)) {
+    journal(kRemoved, path);  // another's, or none: never this build's
+    return false;
+  }
   track(path);
   files_[path]->hold.hold(path);
+  return true;
 }
 
 void BuildFiles::renewed(const std::string& path) {
@@ -84,6 +97,9 @@ void BuildFiles::claim(const std::string& path) {
 }
 
 bool BuildFiles::remove(const std::string& path) {
+  // Deleted and withdrawn as one step: a signal in between would leave the
+  // file, or delete one that another build made under the freed name.
+  const platform::DeferredInterrupts deferred;
   const auto it = files_.find(path);
   if (it != files_.end()) {
     journal(kRemoved, path);

@@ -46,8 +46,11 @@ class BuildFiles {
   /// accepts (the record and chunk files stay, as after a good build).
   void start(const Settings& settings, WorkFileTest work_files, WorkFileTest scratch_files);
 
-  /// `path` was just created by this build, which alone may have it.
-  void created(const std::string& path);
+  /// Creates `path` for this build, only when no file has that name yet
+  /// (false otherwise, with file.error_code()). The journal names it before
+  /// it exists, and a signal finds it registered as soon as it exists.
+  bool create_new(platform::OutputFile& file, const std::string& path,
+                  platform::FileMode mode = platform::FileMode::kBinary);
   /// `path`, already created, was replaced by a new file of that name.
   void renewed(const std::string& path);
   /// `path` is this build's whatever file is there: a side file in the work

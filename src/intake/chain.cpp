@@ -53,18 +53,19 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
     list.replace(csv_out(context));
     return;
   }
+  const std::string source = source_name_for_messages(context);
+  Utf8LineConverter directives(locale, ListTarget::kCodePage, source, settings.source_language,
+                               /*directives=*/true);
   if (dictionary_target(settings) == ListTarget::kCodePage) {
-    // Converted first, the directives of the first line included.
-    utf8_in(context, list, locale, ListTarget::kCodePage);
-    list.replace(csv_out(context));
+    // Converted as the CSV reader reads it.
+    Utf8LineConverter entries(locale, ListTarget::kCodePage, source, settings.source_language);
+    list.replace(csv_out(context, &directives, &entries));
     return;
   }
   // The CSV reader reads bytes: it reads the UTF-8 itself (its syntax is
   // ASCII, which no multi-byte sequence contains), checked beforehand so that
   // refusals name the source's lines, and its list is converted after it.
   check_utf8_list(context, list, locale, ListTarget::kUtf16);
-  Utf8LineConverter directives(locale, ListTarget::kCodePage, source_name_for_messages(context),
-                               settings.source_language, /*utf16_dictionary=*/true);
   list.replace(csv_out(context, &directives));
   utf8_in(context, list, locale, ListTarget::kUtf16);
 }

@@ -1,5 +1,7 @@
 #include "intake/csv_reader.h"
 
+#include <array>
+
 #include "driver/report.h"
 #include "intake/csv_header.h"
 #include "intake/csv_scanner.h"
@@ -19,7 +21,8 @@ constexpr size_t kFlushSize = 1 << 16;
 
 }  // namespace
 
-std::string csv_out(BuildContext& context, Utf8LineConverter* utf8_directives) {
+std::string csv_out(BuildContext& context, Utf8LineConverter* utf8_directives,
+                    Utf8LineConverter* utf8_entries) {
   Settings& settings = context.settings;
   read_header_directives(context, utf8_directives);
 
@@ -35,21 +38,37 @@ std::string csv_out(BuildContext& context, Utf8LineConverter* utf8_directives) {
   lines.reserve(kFlushSize + 64);
   CsvScanner scanner(lines, context.console);
   scanner.map_lines(&context.source_lines);
-  platform::TextInput text(in);
-  if (utf8_directives && starts_with_utf8_bom(settings.infile)) {
-    for (int i = 0; i < 3; ++i) text.get();
-  }
+  bool syntax_error = false;  // rather than a UTF-8 list refused
+  auto scan = [&](auto&& bytes) {
+    try {
+      for (const uint8_t byte : bytes) scanner.feed(byte);
+    } catch (const FatalError&) {
+      syntax_error = true;
+      throw;
+    }
+    if (lines.size() >= kFlushSize) {
+      out.write(lines);
+      lines.clear();
+    }
+  };
   try {
-    for (int c; (c = text.get()) >= 0;) {
-      scanner.feed(static_cast<uint8_t>(c));
-      if (lines.size() >= kFlushSize) {
-        out.write(lines);
-        lines.clear();
+    if (utf8_entries) {
+      feed_utf8_as_code_page(in, *utf8_entries, scan);
+    } else {
+      platform::TextInput text(in);
+      if (utf8_directives && starts_with_utf8_bom(settings.infile)) {
+        for (int i = 0; i < 3; ++i) text.get();
       }
+      for (int c; (c = text.get()) >= 0;) scan(std::array<uint8_t, 1>{static_cast<uint8_t>(c)});
     }
     if (in.failed()) scanner_fatal("input in flex scanner failed");
+    syntax_error = true;
     scanner.finish();
   } catch (const FatalError&) {
+    if (utf8_entries && !syntax_error) {
+      stage.discard();  // a refused list leaves nothing behind
+      throw;
+    }
     out.write(lines);  // the partly written stage file stays behind for the user to inspect
     out.close();
     throw;

@@ -35,10 +35,7 @@ StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::F
     : files_(context.files) {
   for (;;) {
     path_ = context.temp_names.next(prefix);
-    if (file_.create_new(path_, mode)) {
-      files_.created(path_);
-      return;
-    }
+    if (files_.create_new(file_, path_, mode)) return;
     if (file_.error_code() != EEXIST) break;
   }
   report_fatal(

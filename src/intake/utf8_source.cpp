@@ -122,13 +122,13 @@ bool source_is_utf8(const Settings& settings) {
 
 Utf8LineConverter::Utf8LineConverter(const SourceLocale& locale, ListTarget target,
                                      std::string source, const std::string& language,
-                                     bool utf16_dictionary)
+                                     bool directives)
     : target_(target),
-      utf16_dictionary_(utf16_dictionary),
+      directives_(directives),
       source_(std::move(source)),
       where_(where_stored(locale, language)) {
-  if (target_ != ListTarget::kCodePage) return;
-  // The lowest byte of each character, as the reader turns it back.
+  // The lowest byte of each character, as the reader turns it back; for
+  // every target, since to_code_page() converts into the code page too.
   byte_of_.assign(0x10000, -1);
   for (int b = 255; b >= 0; --b) {
     if (const auto unit = locale.unit(static_cast<uint8_t>(b))) {
@@ -217,16 +217,15 @@ void Utf8LineConverter::finish() const {
   const char* const them = missing_count_ == 1 ? "it" : "them";
   // The directives of the first line go into the code page in every dictionary.
   const std::string advice =
-      utf16_dictionary_
-          ? std::string(
-                "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the "
-                "codepage in a UTF-16 dictionary too: choose a --source_language whose "
-                "codepage has ") +
-                them + ", or leave " + them + " out of those texts"
-          : std::string(
-                "build a UTF-16 dictionary with --unicode=1, or choose a "
-                "--source_language whose codepage has ") +
-                them;
+      directives_ ? std::string(
+                        "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the "
+                        "codepage in every dictionary: choose a --source_language whose codepage "
+                        "has ") +
+                        them + ", or leave " + them + " out of those texts"
+                  : std::string(
+                        "build a UTF-16 dictionary with --unicode=1, or choose a "
+                        "--source_language whose codepage has ") +
+                        them;
   report_fatal("%zu character%s of %s %s no byte in %s:\n%s%s\n", missing_count_,
                missing_count_ == 1 ? "" : "s", source_.c_str(),
                missing_count_ == 1 ? "has" : "have", where_.c_str(), list.c_str(), advice.c_str());
@@ -310,6 +309,24 @@ void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
 void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
                TabSplitter<char16_t>& splitter) {
   feed_utf8_lines(file, converter, splitter);
+}
+
+void feed_utf8_as_code_page(platform::InputFile& file, Utf8LineConverter& converter,
+                            const std::function<void(std::span<const uint8_t>)>& on_bytes) {
+  int line = 1;
+  std::vector<uint8_t> bytes;
+  for_each_line(file, [&](std::span<const uint8_t> text, uint8_t end) {
+    if (line == 1 && starts_with_bom(text)) text = text.subspan(kByteOrderMark.size());
+    bytes.clear();
+    converter.convert(text, line, &bytes);
+    if (end != 0) {
+      bytes.push_back(end);
+      ++line;
+    }
+    on_bytes(bytes);
+    return true;
+  });
+  converter.finish();
 }
 
 void utf8_in(BuildContext& context, CurrentList& list, const SourceLocale& locale,

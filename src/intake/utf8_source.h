@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,10 +38,11 @@ enum class ListTarget {
 class Utf8LineConverter {
  public:
   /// `source` names the list in messages, `language` the --source_language.
-  /// With `utf16_dictionary` only the first-line directives of a UTF-16
-  /// dictionary are converted, which a refusal must not answer with --unicode=1.
+  /// With `directives` it converts the first-line directives, which stay in
+  /// the code page in every dictionary: a refusal must not answer with
+  /// --unicode=1.
   Utf8LineConverter(const SourceLocale& locale, ListTarget target, std::string source,
-                    const std::string& language, bool utf16_dictionary = false);
+                    const std::string& language, bool directives = false);
 
   /// Appends the converted text of line `line` (without its line end) to
   /// `out`; with `out` null the line is only checked.
@@ -71,7 +73,7 @@ class Utf8LineConverter {
   void note_missing(int line, char32_t code);
 
   ListTarget target_;
-  bool utf16_dictionary_;
+  bool directives_;
   std::string source_;
   std::string where_;  // where the text is stored, for the refusal
   // The byte of each BMP character in the code page, -1 where it has none.
@@ -97,6 +99,13 @@ void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
                TabSplitter<uint8_t>& splitter);
 void feed_utf8(platform::InputFile& file, Utf8LineConverter& converter,
                TabSplitter<char16_t>& splitter);
+
+/// Reads the UTF-8 list in `file` line by line (a byte-order mark dropped)
+/// through a kCodePage `converter`, handing `on_bytes` the code-page bytes of
+/// each line followed by its line end as read (LF, or a lone CR); then
+/// finishes the converter, which refuses characters the code page lacks.
+void feed_utf8_as_code_page(platform::InputFile& file, Utf8LineConverter& converter,
+                            const std::function<void(std::span<const uint8_t>)>& on_bytes);
 
 /// Checks that the current list is UTF-8 that a `target` list can store,
 /// writing nothing.

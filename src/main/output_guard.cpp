@@ -86,6 +86,9 @@ OutputGuard::OutputGuard(const Settings& settings, const std::vector<std::string
 
   const std::string kept = kept_name(path_);
   platform::remove_file(kept);  // left by a killed run of the same process id
+  // The name carries this process's id: until the copy is whole, a signal
+  // deletes it.
+  on_signal_.emplace(kept);
   int error = 0;
   if (!platform::link_file(path_, kept, &error)) {
     // A file system without links: a copy serves.
@@ -100,6 +103,9 @@ OutputGuard::OutputGuard(const Settings& settings, const std::vector<std::string
   }
   kept_ = kept;
   hold_.hold(kept_);
+  // From then on a signal puts it back; never is it without either.
+  const platform::DeferredInterrupts deferred;
+  on_signal_.reset();
   on_signal_.emplace(kept_, path_);
 }
 
@@ -115,9 +121,11 @@ OutputGuard::~OutputGuard() {
 }
 
 void OutputGuard::commit() {
-  on_signal_.reset();
+  // The kept database goes before the signal's registration: a signal in
+  // between finds nothing to put back, and leaves nothing.
   hold_.release();
   if (!kept_.empty()) platform::remove_file(kept_);
+  on_signal_.reset();
   committed_ = true;
 }
 

@@ -30,6 +30,9 @@ FileLock::~FileLock() { unlock(); }
 FileLock::Result FileLock::lock(const std::string& path) {
   unlock();
   error_code_ = 0;
+  // A signal never finds the lock file made but not registered, nor deletes
+  // one that another build holds.
+  const DeferredInterrupts deferred;
   for (;;) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -61,6 +64,9 @@ FileLock::Result FileLock::lock(const std::string& path) {
 
 void FileLock::unlock() {
   if (fd_ < 0) return;
+  // A signal in between would delete the lock file of a build that took
+  // the folder as soon as this one was gone.
+  const DeferredInterrupts deferred;
   // Deleted while still locked, so that no other process can lock this file
   // once it is gone; one that opened it meanwhile sees that and tries again.
   ::unlink(path_.c_str());

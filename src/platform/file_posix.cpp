@@ -211,12 +211,15 @@ bool ReplacingOutput::create(const std::string& path) {
   remove_abandoned_siblings(path, {"tmp"});
   temp_path_ = folder + "." + name + ".tmp" + std::to_string(process_id());
   committed_ = false;
+  // The name carries this process's id: a signal may delete it before the
+  // file exists, never after it exists unregistered.
+  cleanup_.emplace(temp_path_);
   if (!file_.create(temp_path_)) {
     error_code_ = file_.error_code();
+    cleanup_.reset();
     temp_path_.clear();
     return false;
   }
-  cleanup_.emplace(temp_path_);
   hold_.hold(temp_path_);
   return true;
 }

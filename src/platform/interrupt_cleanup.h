@@ -4,7 +4,8 @@
 // ends the process as it would have. The handler only deletes and renames
 // files, which is all it may safely do.
 //
-// InterruptSweep is new beside InterruptCleanup; the Win32 half needs it too.
+// InterruptSweep and DeferredInterrupts are new beside InterruptCleanup; the
+// Win32 half needs them too.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +22,9 @@ class InterruptCleanup {
  public:
   enum class Order {
     kFirst,  // with the run's other files
-    kLast,   // after every other file and sweep: the list of the run's files
+    // After every other file and sweep, the latest registered first: the
+    // list of the run's files, then the lock that guards the folder.
+    kLast,
   };
   /// On a signal: renames `from` to `to`, or deletes `from` when `to` is
   /// empty. A path too long for the handler's table is not registered.
@@ -50,6 +53,19 @@ class InterruptSweep {
 
  private:
   int fd_ = -1;
+};
+
+/// A signal that arrives while one lives is held back until the last one is
+/// gone, and then ends the run as it would have: so a file and its
+/// registration above are made as one step, and no signal finds a file made
+/// but not yet registered. Any thread; nests. Hold one only for as long as
+/// such a step takes.
+class DeferredInterrupts {
+ public:
+  DeferredInterrupts();
+  ~DeferredInterrupts();
+  DeferredInterrupts(const DeferredInterrupts&) = delete;
+  DeferredInterrupts& operator=(const DeferredInterrupts&) = delete;
 };
 
 }  // namespace lexbuild::platform

@@ -69,6 +69,12 @@ void sweep_folder(const Sweep& sweep) {
   ::FindClose(find);
 }
 
+// DeferredInterrupts alive, in all threads and in this one; once the
+// cleanup began no new one starts.
+std::atomic<int> deferring{0};
+thread_local int deferring_here = 0;
+std::atomic<bool> cleaning{false};
+
 // Runs on a thread of its own that the system starts for the event. Ctrl-C
 // and Ctrl-Break, the console window closing, the user logging off and the
 // system shutting down all end the run the same way.
@@ -83,8 +89,9 @@ BOOL WINAPI on_console_event(DWORD event) {
     default:
       return FALSE;
   }
-  static std::atomic<bool> cleaning{false};
   if (cleaning.exchange(true)) return TRUE;  // one cleanup at a time
+  // A file being made and registered is first registered.
+  while (deferring.load() > 0) ::Sleep(1);
   put_right(false);
   for (const Sweep& sweep : sweeps) sweep_folder(sweep);
   put_right(true);
@@ -139,6 +146,20 @@ InterruptSweep::~InterruptSweep() {
   if (fd_ < 0) return;
   const std::lock_guard lock(registering);
   sweeps[static_cast<size_t>(fd_)].used.store(false);
+}
+
+DeferredInterrupts::DeferredInterrupts() {
+  deferring.fetch_add(1);
+  if (deferring_here++ > 0 || !cleaning.load()) return;
+  // The cleanup runs: nothing more is made, the process ends.
+  --deferring_here;
+  deferring.fetch_sub(1);
+  for (;;) ::Sleep(INFINITE);
+}
+
+DeferredInterrupts::~DeferredInterrupts() {
+  --deferring_here;
+  deferring.fetch_sub(1);
 }
 
 }  // namespace lexbuild::platform

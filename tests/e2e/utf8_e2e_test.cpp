@@ -312,9 +312,17 @@ TEST(Utf8EndToEnd, WhatTheDictionaryCannotStoreIsRefusedWithItsLine) {
        "5 characters of words.txt have no byte in codepage 1252 of --source_language=French:\n"
        "  line 1: 'С' U+0421\n  line 1: 'л' U+043B\n  line 1: 'о' U+043E\n"
        "  line 1: 'в' U+0432\n  line 1: 'о' U+043E\n"
-       "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the codepage in a "
-       "UTF-16 dictionary too: choose a --source_language whose codepage has them, or leave "
-       "them out of those texts\n"},
+       "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the codepage in "
+       "every dictionary: choose a --source_language whose codepage has them, or leave them "
+       "out of those texts\n"},
+      {"#@!Velmora!@# ABOUT=[Слово]\n\"a\",\"b\"\n",
+       {"--source_encoding=utf-8", "--source_language=French"},
+       "5 characters of words.txt have no byte in codepage 1252 of --source_language=French:\n"
+       "  line 1: 'С' U+0421\n  line 1: 'л' U+043B\n  line 1: 'о' U+043E\n"
+       "  line 1: 'в' U+0432\n  line 1: 'о' U+043E\n"
+       "the first line's ABOUT=, ABBREVIATION= and ID= texts are stored in the codepage in "
+       "every dictionary: choose a --source_language whose codepage has them, or leave them "
+       "out of those texts\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

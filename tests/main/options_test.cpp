@@ -78,6 +78,21 @@ TEST(Options, EarlierNamesInTheOrderOfTestsWin) {
   EXPECT_NE(help.console.text().find("Usage: lexbuild [options]"), std::string::npos);
 }
 
+TEST(Options, TheSourceEncodingIsTestedLastSoNoOtherArgumentChangesMeaning) {
+  EXPECT_FALSE(parse({}).settings.source_utf8);
+  EXPECT_TRUE(parse({"--source_encoding=UTF-8"}).settings.source_utf8);
+  EXPECT_TRUE(parse({"--Source_Encoding=utf8"}).settings.source_utf8);
+  // A path that holds the name is still a path.
+  Parsed p = parse({"--infile=lists/--source_encoding=utf-8.tab", "--id=--source_encoding=x"});
+  EXPECT_EQ(p.settings.infile, "lists/--source_encoding=utf-8.tab");
+  EXPECT_EQ(p.settings.id, "--source_encoding=x");
+  EXPECT_FALSE(p.settings.source_utf8);
+  EXPECT_EQ(fatal_of({"--source_encoding=latin1"}),
+            "lexbuild error: value for the '--source_encoding=' options is wrong: utf-8 is the "
+            "one encoding it names; leave it out for a list in the codepage of "
+            "--source_language\n");
+}
+
 TEST(Options, MarkersAndFlags) {
   Parsed p = parse(
       {"--abbrfile=a.txt", "--aboutfile=b.txt", "--largefont=1", "--cutlong=0", "--unicode=1"});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 #include "support/test_support.h"
 
@@ -43,6 +44,34 @@ TEST_F(InterruptCleanupTest, ASignalPutsTheFilesRightThenEndsTheProcess) {
   EXPECT_EQ(read_text(dir.file("db")), "earlier");
   EXPECT_FALSE(exists(dir.file("kept")));
   EXPECT_EQ(read_text(dir.file("withdrawn")), "stays");
+}
+
+TEST_F(InterruptCleanupTest, ASignalWaitsUntilAFileAndItsRegistrationAreMade) {
+  // The order of the last files too: the latest registered goes first.
+  write_text(dir.file("list"), "of files");
+  write_text(dir.file("lock"), "");
+  EXPECT_EXIT(
+      {
+        install_interrupt_cleanup();
+        const InterruptCleanup lock(dir.file("lock"), "", InterruptCleanup::Order::kLast);
+        const InterruptCleanup list(dir.file("list"), dir.file("lock"),
+                                    InterruptCleanup::Order::kLast);
+        std::optional<InterruptCleanup> made;
+        {
+          const DeferredInterrupts outer;
+          {
+            const DeferredInterrupts inner;
+            std::raise(SIGTERM);
+            write_text(dir.file("made"), "stage file");
+          }
+          made.emplace(dir.file("made"));
+        }
+        std::_Exit(0);
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_FALSE(exists(dir.file("made")));
+  EXPECT_FALSE(exists(dir.file("list")));
+  EXPECT_FALSE(exists(dir.file("lock"))) << "the list was renamed to it, then it went";
 }
 
 TEST_F(InterruptCleanupTest, AnIgnoredSignalStaysIgnored) {
