@@ -13,8 +13,6 @@
 namespace lexbuild {
 namespace {
 
-constexpr char kFilterTraceFile[] = "_filter.txt";
-
 // Reads the list into the stores and traces its lines to "_filter.txt".
 // The trace is only an aid: when it cannot be written the build goes on.
 void parse_list_file(BuildContext& context, std::span<const uint8_t> data, TextStores& stores) {

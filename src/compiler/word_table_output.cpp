@@ -12,8 +12,6 @@
 namespace lexbuild {
 namespace {
 
-constexpr char kTableDumpFile[] = "_tableDebug.txt";
-
 void append_counts(std::string& text, const PrefixNode& node, bool with_childs) {
   char buffer[96];
   const int n = with_childs

@@ -62,6 +62,11 @@ bool is_build_work_file(const char* name) {
   return is_scratch_work_file(name) || is_compiler_work_file(name);
 }
 
+bool is_leftover_work_file(const char* name) {
+  const std::string_view n = name;
+  return is_build_work_file(name) || n == kFilterTraceFile || n == kTableDumpFile;
+}
+
 void remove_stale_work_files(const Settings& settings, Log& log) {
   for (const std::string& name : platform::list_matching(settings.work_folder, "*.bin")) {
     if (!is_compiler_work_file(name)) continue;

@@ -26,6 +26,10 @@ inline constexpr char kFontWordsRecordFile[] = "rec_fntWords.bin";
 inline constexpr char kFontTransRecordFile[] = "rec_fntTrans.bin";
 inline constexpr char kKbdRecordFile[] = "rec_kbd.bin";
 
+// The trace files that a build leaves in the work folder.
+inline constexpr char kFilterTraceFile[] = "_filter.txt";
+inline constexpr char kTableDumpFile[] = "_tableDebug.txt";
+
 /// Creates or replaces the work-folder file `name` with `bytes`. Fatal when
 /// it cannot be written whole: a missing record would shift every record
 /// after it in the database.
@@ -44,6 +48,11 @@ bool is_scratch_work_file(const char* name);
 /// Whether `name` is a compiler work file or a scratch file: the files of
 /// the work folder that the build holding its lock may delete.
 bool is_build_work_file(const char* name);
+
+/// Whether `name` is a build work file or a trace file: what the build that
+/// takes the work folder's lock clears before it needs the room, since it
+/// writes its own trace files anew.
+bool is_leftover_work_file(const char* name);
 
 /// Deletes the record and chunk files that an earlier run left in the work
 /// folder (a run with --debug keeps them, a failed run leaves them), so that

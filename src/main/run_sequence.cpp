@@ -75,8 +75,9 @@ int run_lexbuild(const std::vector<std::string>& args, Console& console) {
   // must not let a second build into the folder meanwhile.
   // cppcheck-suppress unreadVariable ; held for its lifetime
   const WorkFolderLock lock(settings);
-  // What killed or failed builds left in the folder, before this one needs room.
-  clear_leftovers(settings, log, is_build_work_file);
+  // What killed or failed builds left in the folder, and the trace files of
+  // an earlier build, before this one needs room.
+  clear_leftovers(settings, log, is_leftover_work_file);
 
   BuildContext context(settings, console, log);
   context.files.start(settings, is_build_work_file, is_scratch_work_file);
