@@ -52,21 +52,18 @@ void put_literal(PacketEncoder& encoder, uint8_t byte) {
 }
 
 void put_match(PacketEncoder& encoder, size_t length, size_t distance) {
-  encoder.put_flag_bit(0);
   if (length <= compressed::kShortMatchMaxLength &&
       distance <= compressed::kShortMatchMaxDistance) {
-    // Short match: 0, then the two bits of length - 2, then 256 - distance.
+    // Short match: 0, 0, then the two bits of length - 2 (high first), then 256 - distance.
     const auto code = static_cast<unsigned>(length - 2);
-    encoder.put_flag_bit(0);
-    encoder.put_flag_bit(code >> 1);
-    encoder.put_flag_bit(code);
+    encoder.put_flag_bits(((code >> 1) << 2) | ((code & 1) << 3), 4);
     encoder.put_data_byte(static_cast<uint8_t>(256 - distance));
     return;
   }
-  // Long match: 1, then the 13-bit w = 8192 - distance in A and the top of B,
-  // with the length in B's low 3 bits up to 9 bytes, else in a third byte.
+  // Long match: 0, 1, then the 13-bit w = 8192 - distance in A and the top of
+  // B, with the length in B's low 3 bits up to 9 bytes, else in a third byte.
   const auto w = static_cast<unsigned>(compressed::kWindowSize - distance);
-  encoder.put_flag_bit(1);
+  encoder.put_flag_bits(0b10, 2);
   encoder.put_data_byte(static_cast<uint8_t>(w & 0xFF));
   const auto high = static_cast<uint8_t>((w >> 8) << 3);
   if (length <= compressed::kLongMatchMaxShortLength) {
@@ -104,8 +101,7 @@ void Compressor::compress_block(std::span<const uint8_t> block, PacketEncoder& e
 }
 
 void Compressor::finish(PacketEncoder& encoder) {
-  encoder.put_flag_bit(0);
-  encoder.put_flag_bit(1);
+  encoder.put_flag_bits(0b10, 2);
   for (uint8_t byte : compressed::kEndMarker) encoder.put_data_byte(byte);
   encoder.flush_last_packet();
 }

@@ -40,6 +40,18 @@ class PacketEncoder {
     flag_word_ = static_cast<uint16_t>((flag_word_ >> 1) | ((bit & 1u) << 15));
     if (++bits_held_ == compressed::kFlagBitsPerPacket) complete_packet();
   }
+  /// Adds the lowest `count` bits of `bits` (1 to 4) as the next flag bits,
+  /// bit 0 first, as that many calls of put_flag_bit() would.
+  void put_flag_bits(unsigned bits, unsigned count) {
+    if (bits_held_ + count < compressed::kFlagBitsPerPacket) {
+      // None of them completes the packet: shifted in at once.
+      const unsigned value = bits & ((1u << count) - 1);
+      flag_word_ = static_cast<uint16_t>((flag_word_ >> count) | (value << (16 - count)));
+      bits_held_ += count;
+      return;
+    }
+    for (unsigned i = 0; i < count; ++i) put_flag_bit(bits >> i);
+  }
   /// Adds a data byte of the item whose flag bits were all put.
   void put_data_byte(uint8_t byte) { out_.push_back(byte); }
   /// Stores the last packet's flag word with its held bits moved down to bit 0

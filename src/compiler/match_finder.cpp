@@ -116,22 +116,32 @@ void MatchFinder::index(std::span<const uint8_t> block) {
 void MatchFinder::link_block() {
   const uint8_t* data = block_.data();
   const auto n = static_cast<uint32_t>(block_.size());
-  // From the last position down, so that each chain comes out ascending.
-  // The last two positions with two bytes lack the fourth byte, one the third.
   const Chains::Adder add2 = chains2_.adder();
   const Chains::Adder add3 = chains3_.adder();
   const Chains::Adder add4 = chains4_.adder();
-  const uint32_t with_four = n >= 4 ? n - 3 : 0;
-  for (uint32_t p = n >= 2 ? n - 1 : 0; p-- > with_four;) {
-    const uint32_t four = load_up_to_four(data + p, n - p);
-    add2(p, key2(four));
-    if (p + 3 <= n) add3(p, hash3(four));
-  }
-  for (uint32_t p = with_four; p-- > 0;) {
-    const uint32_t four = load32(data + p);
-    add2(p, key2(four));
-    add3(p, hash3(four));
-    add4(p, hash4(four));
+  // From the last position down, so that each chain comes out ascending.
+  // The last two positions with two bytes lack the fourth byte, one the third.
+  const auto link = [&](auto put_two) {
+    const uint32_t with_four = n >= 4 ? n - 3 : 0;
+    for (uint32_t p = n >= 2 ? n - 1 : 0; p-- > with_four;) {
+      const uint32_t four = load_up_to_four(data + p, n - p);
+      put_two(p, key2(four));
+      if (p + 3 <= n) add3(p, hash3(four));
+    }
+    for (uint32_t p = with_four; p-- > 0;) {
+      const uint32_t four = load32(data + p);
+      put_two(p, key2(four));
+      add3(p, hash3(four));
+      add4(p, hash4(four));
+    }
+  };
+  // While the window reaches back to the block's start, as it does in a
+  // block no longer than the window and one, the farthest 2-byte repeat is
+  // the first position with those bytes: that chain needs only its heads.
+  if (n <= compressed::kWindowSize + 1) {
+    link([&add2](uint32_t p, uint32_t key) { add2.head_only(p, key); });
+  } else {
+    link(add2);
   }
   linked_ = true;
 }
@@ -188,25 +198,6 @@ Match MatchFinder::longest_of_four(size_t pos, size_t max_length, uint32_t c) {
   return {best, pos - best_pos};
 }
 
-Match MatchFinder::shorter(size_t pos, size_t low, size_t max_length, uint32_t four) {
-  const uint8_t* data = block_.data();
-  const uint8_t* here = data + pos;
-  if (max_length >= 3) {
-    // No match of four bytes: the farthest of three is the longest.
-    const uint32_t* next = chains3_.next();
-    for (uint32_t c = chains3_.first_from(hash3(four), low); c < pos; c = next[c]) {
-      // Passes over only other bytes with the same hash.
-      if (data[c] == here[0] && data[c + 1] == here[1] && data[c + 2] == here[2]) {
-        return {3, pos - c};
-      }
-    }
-  }
-  // The key is the two bytes themselves: the chain's first position is the answer.
-  const uint32_t c = chains2_.first_from(key2(four), low);
-  if (c < pos) return {2, pos - c};
-  return {};
-}
-
 Match MatchFinder::find_before_linking(size_t pos, size_t max_length) {
   const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
   Match match;
@@ -224,25 +215,11 @@ Match MatchFinder::find_before_linking(size_t pos, size_t max_length) {
   }
   if (match.length == 0 && pos > kSmallWindow) {
     link_block();
-    return find_linked(pos, max_length);
+    return find(pos);
   }
   full_before_ = match.length == max_length;
   if (full_before_) last_full_ = pos - match.distance;
   return match;
-}
-
-Match MatchFinder::find_linked(size_t pos, size_t max_length) {
-  const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
-  const uint32_t four = load_up_to_four(block_.data() + pos, max_length);
-  if (max_length >= 4) {
-    // The longest match of four bytes or more, if there is one.
-    const uint32_t c = chains4_.first_from(hash4(four), low);
-    if (c < pos) {
-      const Match match = longest_of_four(pos, max_length, c);
-      if (match.length != 0) return match;
-    }
-  }
-  return shorter(pos, low, max_length, four);
 }
 
 Match MatchFinder::find(size_t pos) {
@@ -250,7 +227,36 @@ Match MatchFinder::find(size_t pos) {
   if (pos == 0 || pos + 2 > n) return {};  // nothing before it, or no two bytes to repeat
   const size_t max_length = std::min(compressed::kMaxMatchLength, n - pos);
   if (!linked_) return find_before_linking(pos, max_length);
-  return find_linked(pos, max_length);
+  const uint8_t* data = block_.data();
+  const uint8_t* here = data + pos;
+  const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
+  const uint32_t four = load_up_to_four(here, max_length);
+  // The first candidate of each chain is read before any is used, so that
+  // the three table reads overlap; a key of bytes beyond the block is
+  // looked up harmlessly and not used.
+  const uint32_t first4 = chains4_.first_from(hash4(four), low);
+  const uint32_t first3 = chains3_.first_from(hash3(four), low);
+  const uint32_t first2 = chains2_.first_from(key2(four), low);
+
+  // The longest match of four bytes or more, if there is one.
+  if (max_length >= 4 && first4 < pos) {
+    const Match match = longest_of_four(pos, max_length, first4);
+    if (match.length != 0) return match;
+  }
+  // Else the farthest of three is the longest.
+  if (max_length >= 3) {
+    const uint32_t* next = chains3_.next();
+    for (uint32_t c = first3; c < pos; c = next[c]) {
+      // Passes over only other bytes with the same hash.
+      if (data[c] == here[0] && data[c + 1] == here[1] && data[c + 2] == here[2]) {
+        return {3, pos - c};
+      }
+    }
+  }
+  // Else that of two: the key is the two bytes themselves, so the chain's
+  // first position is the answer.
+  if (first2 < pos) return {2, pos - first2};
+  return {};
 }
 
 }  // namespace lexbuild

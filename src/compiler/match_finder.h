@@ -73,6 +73,8 @@ class MatchFinder {
         next[p] = head[key] - base;
         head[key] = base + p;
       }
+      /// Makes `p` the first of its chain without linking it to the rest.
+      void head_only(uint32_t p, uint32_t key) const { head[key] = base + p; }
     };
     Adder adder() { return {head_.data(), next_.data(), base_}; }
     /// The key's first position at or after `low`, or a value above every
@@ -103,15 +105,12 @@ class MatchFinder {
   /// `end`, tried one by one; it ends at the first of full length.
   Match search_from(size_t low, size_t end, size_t pos, size_t max_length) const;
   /// Before the chains are linked: the whole small window near the block's
-  /// start, or a probe after a full-length match; else it links them.
+  /// start, or a probe after a full-length match; else it links them and
+  /// searches them.
   Match find_before_linking(size_t pos, size_t max_length);
-  Match find_linked(size_t pos, size_t max_length);
   /// The longest and farthest match of four bytes or more, if any, from the
   /// first candidate `c` of the 4-byte chain.
   Match longest_of_four(size_t pos, size_t max_length, uint32_t c);
-  /// The farthest match of three bytes, or else of two, if any; `four`
-  /// holds the first bytes at `pos` as the chains' keys take them.
-  Match shorter(size_t pos, size_t low, size_t max_length, uint32_t four);
 
   std::span<const uint8_t> block_;
   uint32_t base_ = 0;         // what the chains add to a position of this block

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -24,6 +25,7 @@ constexpr UINT kInterruptedStatus = 0xC000013A;  // STATUS_CONTROL_C_EXIT
 struct Slot {
   std::atomic<bool> used{false};
   bool last = false;
+  unsigned long sequence = 0;  // when it was registered
   std::wstring from;
   std::wstring to;
 };
@@ -37,19 +39,41 @@ struct Sweep {
 std::array<Slot, kSlots> slots;
 std::array<Sweep, kSweeps> sweeps;
 std::mutex registering;  // threads register one at a time; the handler takes no lock
+unsigned long registrations = 0;
 
-void put_right(bool last) {
-  for (Slot& slot : slots) {
-    if (!slot.used.load() || slot.last != last) continue;
-    if (!slot.to.empty()) {
-      // Renaming one name of a file over another of the same file changes
-      // nothing: the first name goes afterwards in any case.
-      if (::MoveFileExW(slot.from.c_str(), slot.to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileW(slot.from.c_str());
-      }
-    } else {
+void put_right(const Slot& slot) {
+  if (!slot.to.empty()) {
+    // Renaming one name of a file over another of the same file changes
+    // nothing: the first name goes afterwards in any case.
+    if (::MoveFileExW(slot.from.c_str(), slot.to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       ::DeleteFileW(slot.from.c_str());
     }
+  } else {
+    ::DeleteFileW(slot.from.c_str());
+  }
+}
+
+void put_right(bool last) {
+  if (!last) {
+    for (const Slot& slot : slots) {
+      if (slot.used.load() && !slot.last) put_right(slot);
+    }
+    return;
+  }
+  // The latest registered first: the list of the run's files goes before
+  // the lock, which lets the next build into the folder.
+  unsigned long below = ULONG_MAX;
+  for (;;) {
+    const Slot* next = nullptr;
+    for (const Slot& slot : slots) {
+      if (slot.used.load() && slot.last && slot.sequence < below &&
+          (next == nullptr || slot.sequence > next->sequence)) {
+        next = &slot;
+      }
+    }
+    if (next == nullptr) return;
+    put_right(*next);
+    below = next->sequence;
   }
 }
 
@@ -116,6 +140,7 @@ InterruptCleanup::InterruptCleanup(const std::string& from, const std::string& t
     slot.from = win32::widen(from);
     slot.to = win32::widen(to);
     slot.last = order == Order::kLast;
+    slot.sequence = ++registrations;
     slot.used.store(true);  // only now may the handler read the paths
     slot_ = i;
     return;
