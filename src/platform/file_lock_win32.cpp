@@ -8,6 +8,9 @@
 #include "platform/file_lock.h"
 #include "platform/win32_text.h"
 
+#include <map>
+#include <mutex>
+
 namespace lexbuild::platform {
 namespace {
 
@@ -92,6 +95,34 @@ void FileLock::unlock() {
   cleanup_.reset();
 }
 
+namespace {
+
+// This process's holds by path: a held file cannot be renamed over on
+// Windows, so rename_file() lets go of the holds on its target first (the
+// owner holds the new file again).
+struct HoldEntry {
+  std::string path;
+  int fd = -1;
+  bool let_go = false;
+};
+std::mutex holds_lock;
+std::map<const FileHold*, HoldEntry> holds;
+
+}  // namespace
+
+namespace win32 {
+
+void let_go_of_holds(const std::string& path) {
+  const std::lock_guard lock(holds_lock);
+  for (auto& [owner, entry] : holds) {
+    if (entry.let_go || entry.path != path) continue;
+    ::_close(entry.fd);
+    entry.let_go = true;
+  }
+}
+
+}  // namespace win32
+
 FileHold::~FileHold() { release(); }
 
 bool FileHold::hold(const std::string& path) {
@@ -103,11 +134,18 @@ bool FileHold::hold(const std::string& path) {
     return false;
   }
   fd_ = descriptor_of(handle);
-  return fd_ >= 0;
+  if (fd_ < 0) return false;
+  const std::lock_guard lock(holds_lock);
+  holds[this] = HoldEntry{path, fd_, false};
+  return true;
 }
 
 void FileHold::release() {
-  if (fd_ >= 0) ::_close(fd_);
+  if (fd_ < 0) return;
+  const std::lock_guard lock(holds_lock);
+  const auto it = holds.find(this);
+  if (it == holds.end() || !it->second.let_go) ::_close(fd_);
+  if (it != holds.end()) holds.erase(it);
   fd_ = -1;
 }
 

@@ -368,6 +368,12 @@ bool rename_file(const std::string& from, const std::string& to, int* error_code
   const std::wstring target = win32::widen(to);
   if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   DWORD error = ::GetLastError();
+  if (error == ERROR_ACCESS_DENIED) {
+    // This process's own hold on the target is no reason to fail.
+    win32::let_go_of_holds(to);
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    error = ::GetLastError();
+  }
   // A file that is open (a build holds its stage files and its earlier
   // database) cannot be renamed over, but it can be renamed away: moved
   // aside under a hidden name that nothing deletes unasked, then replaced.

@@ -97,4 +97,8 @@ inline HANDLE open_shared(const std::string& path, DWORD access, DWORD dispositi
                        flags, nullptr);
 }
 
+/// Lets go of this process's FileHold handles on `path`, so that the file
+/// can be renamed over; their owners hold the new file again.
+void let_go_of_holds(const std::string& path);
+
 }  // namespace lexbuild::platform::win32
