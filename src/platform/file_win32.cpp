@@ -77,13 +77,6 @@ size_t last_separator(std::string_view path) { return path.find_last_of("\\/"); 
 
 }  // namespace
 
-std::string path_join(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  path += kPathSeparator;
-  path += name;
-  return path;
-}
-
 std::string error_text(int error_code) { return std::strerror(error_code); }
 
 // ---- InputFile ----
@@ -143,19 +136,6 @@ bool InputFile::refill() {
   return true;
 }
 
-size_t InputFile::read(void* dst, size_t size) {
-  auto* out = static_cast<uint8_t*>(dst);
-  size_t done = 0;
-  while (done < size) {
-    if (pos_ == end_ && !refill()) break;
-    const size_t take = std::min(size - done, end_ - pos_);
-    std::memcpy(out + done, buffer_.data() + pos_, take);
-    pos_ += take;
-    done += take;
-  }
-  return done;
-}
-
 void InputFile::close() {
   if (fd_ >= 0) ::_close(fd_);
   fd_ = -1;
@@ -163,10 +143,6 @@ void InputFile::close() {
 }
 
 // ---- OutputFile ----
-
-OutputFile::~OutputFile() {
-  if (fd_ >= 0) close();
-}
 
 // `flags` is the creation disposition: OPEN_ALWAYS (then truncated, so that a
 // hidden or system file is replaced like any other) or CREATE_NEW.
@@ -201,22 +177,6 @@ bool OutputFile::open_for_writing(const std::string& path, FileMode mode, int fl
   mode_ = mode;
   buffer_.resize(kBufferSize);
   return true;
-}
-
-void OutputFile::write(const void* data, size_t size) {
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  if (mode_ == FileMode::kText) {
-    for (size_t i = 0; i < size; ++i) put(bytes[i]);
-    return;
-  }
-  while (size > 0) {
-    if (fill_ == buffer_.size()) flush();
-    const size_t take = std::min(size, buffer_.size() - fill_);
-    std::memcpy(buffer_.data() + fill_, bytes, take);
-    fill_ += take;
-    bytes += take;
-    size -= take;
-  }
 }
 
 void OutputFile::flush() {
@@ -305,20 +265,6 @@ bool read_file(const std::string& path, std::vector<uint8_t>& out, int* error_co
     return false;
   }
   out.resize(done);
-  return true;
-}
-
-bool write_file(const std::string& path, std::span<const uint8_t> bytes, int* error_code) {
-  OutputFile file;
-  if (!file.create(path)) {
-    if (error_code) *error_code = file.error_code();
-    return false;
-  }
-  file.write(bytes);
-  if (!file.close()) {
-    if (error_code) *error_code = file.error_code();
-    return false;
-  }
   return true;
 }
 
@@ -427,30 +373,6 @@ std::string folder_of(const std::string& path) {
   if (slash == 0) return path.substr(0, 1);
   if (slash == 2 && path[1] == ':') return path.substr(0, 3);  // "C:\"
   return path.substr(0, slash);
-}
-
-bool wildcard_match(std::string_view pattern, std::string_view name) {
-  // Greedy match with backtracking to the last '*'.
-  size_t p = 0;  // in the pattern
-  size_t n = 0;  // in the name
-  size_t star = std::string_view::npos;
-  size_t mark = 0;  // where the name stood when the last '*' was met
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = n;
-    } else if (p < pattern.size() && pattern[p] == name[n]) {
-      ++p;
-      ++n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
 }
 
 std::vector<std::string> list_matching(const std::string& folder, std::string_view pattern) {
