@@ -53,6 +53,8 @@ cleanup() {
 trap cleanup EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$wine" wineboot --init >/dev/null 2>&1 || true
+# The prefix is ready once the programs its set-up started have ended.
+"$wineserver" -w || true
 
 start=$(date +%s)
 "$wine" "$build/lexbuild_tests.exe" --gtest_brief=1 --gtest_filter="$filter"

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -174,9 +175,18 @@ RunningProgram start_program(const std::string& binary, const std::vector<std::s
   startup.hStdError = err_write;
   PROCESS_INFORMATION info{};
   // A process group of its own, so that a Ctrl-Break event reaches only it.
-  const BOOL started = ::CreateProcessA(
-      binary.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, env.data(),
-      options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &info);
+  // wine now and then fails a start with ERROR_INTERNAL_ERROR while a fresh
+  // prefix settles; such a start is tried again.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    started = ::CreateProcessA(
+        binary.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, env.data(),
+        options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &info);
+    error = started ? 0 : ::GetLastError();
+    if (started || error != ERROR_INTERNAL_ERROR) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
   ::CloseHandle(out_write);
   ::CloseHandle(err_write);
   ::CloseHandle(in_read);
@@ -185,7 +195,7 @@ RunningProgram start_program(const std::string& binary, const std::vector<std::s
     ::CloseHandle(err_read);
     ::CloseHandle(in_write);
     throw std::runtime_error("CreateProcess failed for " + binary + " (error " +
-                             std::to_string(::GetLastError()) + ")");
+                             std::to_string(error) + ")");
   }
   ::CloseHandle(info.hThread);
   const int pid = static_cast<int>(info.dwProcessId);
