@@ -41,7 +41,7 @@ phase "tests" ctest_run
 
 # --- Windows: lexbuild.exe and the suite cross-built with mingw-w64 and run
 # under wine, then the databases compared with this build's (scripts/windows-tests.sh) ---
-./scripts/windows-tests.sh build-win build
+phase "windows" ./scripts/windows-tests.sh build-win build
 # --- end of Windows ---
 
 # --- static analysis: clang-tidy and cppcheck over src/ (scripts/static-checks.sh) ---
