@@ -8,9 +8,12 @@ namespace {
 // Case ignored, punctuation and symbols compared like the other characters.
 constexpr DWORD kCompareFlags = NORM_IGNORECASE | SORT_STRINGSORT;
 
+// An empty text has no data pointer, which CompareStringW refuses as an
+// invalid parameter: it is given as L"" instead, so that the empty string
+// compares (equal to a soft hyphen, before every character) as Windows says.
 const wchar_t* wide(std::u16string_view text) {
   static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows texts are UTF-16");
-  return reinterpret_cast<const wchar_t*>(text.data());
+  return text.empty() ? L"" : reinterpret_cast<const wchar_t*>(text.data());
 }
 
 }  // namespace

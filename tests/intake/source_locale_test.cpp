@@ -42,7 +42,8 @@ TEST(SourceLocale, TurkishCapitalIWithDotStays) {
 // Two bytes compare on their own as their ranks say; the measured Windows
 // classes are the reference. ICU orders three accented a's of code page 1252
 // differently (A with tilde and with diaeresis after A with ring), eight of
-// the 32,640 pairs; Russian matches throughout.
+// the 32,640 pairs; Russian matches throughout. The Windows build asks the
+// services the classes were measured with, and matches them everywhere.
 void expect_ranks_follow(const SourceLocale& locale, const std::string& file,
                          int allowed_mismatches) {
   const auto classes = testing::read_byte_classes(file);
@@ -59,7 +60,13 @@ void expect_ranks_follow(const SourceLocale& locale, const std::string& file,
 }
 
 TEST(SourceLocale, ByteRanksFollowTheWindowsComparison) {
-  expect_ranks_follow(SourceLocale::select("English"), "byte_classes_english.tsv", 8);
+#ifdef _WIN32
+  constexpr int kEnglishMismatches = 0;
+#else
+  constexpr int kEnglishMismatches = 8;
+#endif
+  expect_ranks_follow(SourceLocale::select("English"), "byte_classes_english.tsv",
+                      kEnglishMismatches);
   expect_ranks_follow(SourceLocale::select("Russian"), "byte_classes_russian.tsv", 0);
 }
 
