@@ -29,7 +29,6 @@ excluded=(
   'IoFaults.*WrittenWhole*'
   ExtrasEndToEnd.AFullDiskLeavesTheDatabaseAsItWas
   ApplyExtras.TheDatabaseKeepsItsPermissions
-  RefusedBuilds.AReadOnlyDatabaseIsLeftAlone
   Options.DefaultsStandWithoutArguments
   # The test renames over a file the guard holds open, which Windows refuses.
   'OutputGuardTest.A*'
