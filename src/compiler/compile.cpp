@@ -9,6 +9,7 @@
 #include "compiler/work_files.h"
 #include "driver/report.h"
 #include "platform/file.h"
+#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -54,7 +55,7 @@ void compile_dictionary(BuildContext& context) {
   // byte a line beyond it: room for them up front spares the copies and the
   // doubled capacity of a growing store, which would otherwise set the
   // build's peak memory. Pages never written cost no memory.
-  state.stores.translations.reserve(data.size() + 1);
+  platform::reserve_large_buffer(state.stores.translations, data.size() + 1);
   parse_list_file(context, data, state.stores);
   // The stores hold everything from here on. (Assigning {} would only empty
   // the vector and keep its memory.)

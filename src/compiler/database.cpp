@@ -19,6 +19,10 @@ namespace {
 // must fit its 32 bits.
 constexpr size_t kMaxDataTotal = INT32_MAX;
 
+// Room for the records read from the work folder (header, table, about,
+// abbreviations, fonts, keyboard): each stays below 64 KiB.
+constexpr size_t kSmallRecordsRoom = size_t{8} << 16;
+
 }  // namespace
 
 std::array<uint8_t, format::kDbHeaderSize> make_db_header(std::string_view id, int64_t unix_time,
@@ -92,6 +96,17 @@ void DatabaseAssembly::append_record(const std::string& name) {
   append_bytes(bytes);
 }
 
+DatabaseAssembly::DatabaseAssembly(BuildContext& context, HeldRecords* held)
+    : context_(context), held_(held) {
+  // Room for the held records and the few small ones from the work folder
+  // at once: growing the buffer would copy the whole database again.
+  size_t held_total = 0;
+  if (held != nullptr) {
+    for (const auto& [name, bytes] : *held) held_total += bytes.size();
+  }
+  platform::reserve_large_buffer(data_, held_total + kSmallRecordsRoom);
+}
+
 void DatabaseAssembly::append_bytes(std::span<const uint8_t> bytes) {
   if (sizes_.size() == format::kMaxRecordCount) {
     report_fatal("the database would hold more than %zu records: the dictionary is too large\n",
@@ -101,6 +116,10 @@ void DatabaseAssembly::append_bytes(std::span<const uint8_t> bytes) {
     report_fatal("the database would be larger than 2 GB: the dictionary is too large\n");
   }
 
+  if (data_.size() + bytes.size() > data_.capacity()) {
+    platform::reserve_large_buffer(data_,
+                                   std::max(2 * data_.capacity(), data_.size() + bytes.size()));
+  }
   data_.insert(data_.end(), bytes.begin(), bytes.end());
   sizes_.push_back(static_cast<uint32_t>(bytes.size()));
 

@@ -44,8 +44,7 @@ using HeldRecords = std::map<std::string, std::vector<uint8_t>, std::less<>>;
 class DatabaseAssembly {
  public:
   /// Records named in `held` are taken from it instead of the work folder.
-  explicit DatabaseAssembly(BuildContext& context, HeldRecords* held = nullptr)
-      : context_(context), held_(held) {}
+  explicit DatabaseAssembly(BuildContext& context, HeldRecords* held = nullptr);
 
   /// Appends the record file `name` as the next record: the held one of
   /// that name, else the work-folder file, which is deleted unless --debug

@@ -1,5 +1,7 @@
+#include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,21 @@ long peak_memory_kb() {
   struct rusage usage {};
   if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
   return usage.ru_maxrss;
+}
+
+void reserve_large_buffer(std::vector<uint8_t>& buffer, size_t capacity) {
+  if (capacity <= buffer.capacity()) return;
+  buffer.reserve(capacity);
+  // Transparent huge pages cover whole, aligned 2 MiB spans of the buffer;
+  // the advice is only a hint, and a system without them ignores it.
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<uintptr_t>(buffer.data());
+  const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t last = (begin + buffer.capacity()) & ~(kHugePage - 1);
+  if (last > first) {
+    // Offsets from the buffer keep its pointer's provenance.
+    ::madvise(buffer.data() + (first - begin), last - first, MADV_HUGEPAGE);
+  }
 }
 
 }  // namespace lexbuild::platform

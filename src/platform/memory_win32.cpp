@@ -21,4 +21,9 @@ long peak_memory_kb() {
   return static_cast<long>(counters.PeakWorkingSetSize / 1024);
 }
 
+// Large pages on Windows need a privilege that users do not hold.
+void reserve_large_buffer(std::vector<uint8_t>& buffer, size_t capacity) {
+  buffer.reserve(capacity);
+}
+
 }  // namespace lexbuild::platform
