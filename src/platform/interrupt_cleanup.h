@@ -17,6 +17,15 @@ namespace lexbuild::platform {
 /// process ignores stay ignored. Later calls do nothing.
 void install_interrupt_cleanup();
 
+#ifdef _WIN32
+/// What the console control handler that install_interrupt_cleanup()
+/// registers does with `event`: Ctrl-C, Ctrl-Break, the console window
+/// closing, logoff and shutdown put the files right and end the process
+/// with STATUS_CONTROL_C_EXIT; any other event is left to the next handler
+/// (false). Callable directly where no console sends events.
+bool handle_console_event(unsigned long event);
+#endif
+
 /// One file to put right, for as long as the object lives.
 class InterruptCleanup {
  public:

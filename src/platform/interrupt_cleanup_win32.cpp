@@ -99,10 +99,14 @@ std::atomic<int> deferring{0};
 thread_local int deferring_here = 0;
 std::atomic<bool> cleaning{false};
 
-// Runs on a thread of its own that the system starts for the event. Ctrl-C
-// and Ctrl-Break, the console window closing, the user logging off and the
-// system shutting down all end the run the same way.
-BOOL WINAPI on_console_event(DWORD event) {
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI on_console_event(DWORD event) { return handle_console_event(event) ? TRUE : FALSE; }
+
+}  // namespace
+
+// Ctrl-C and Ctrl-Break, the console window closing, the user logging off
+// and the system shutting down all end the run the same way.
+bool handle_console_event(unsigned long event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
@@ -111,9 +115,9 @@ BOOL WINAPI on_console_event(DWORD event) {
     case CTRL_SHUTDOWN_EVENT:
       break;
     default:
-      return FALSE;
+      return false;
   }
-  if (cleaning.exchange(true)) return TRUE;  // one cleanup at a time
+  if (cleaning.exchange(true)) return true;  // one cleanup at a time
   // A file being made and registered is first registered.
   while (deferring.load() > 0) ::Sleep(1);
   put_right(false);
@@ -121,10 +125,8 @@ BOOL WINAPI on_console_event(DWORD event) {
   put_right(true);
   // Every thread stops at once, so that none creates a file after the cleanup.
   ::TerminateProcess(::GetCurrentProcess(), kInterruptedStatus);
-  return TRUE;
+  return true;
 }
-
-}  // namespace
 
 void install_interrupt_cleanup() {
   static std::once_flag once;

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <optional>
 
 #include "support/test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace lexbuild::platform {
 namespace {
@@ -26,9 +31,50 @@ class InterruptCleanupTest : public ::testing::Test {
   TempDir dir;
 };
 
-// POSIX signals raised in a forked child; the Windows console events are
-// tried on the built program by the end-to-end tests.
-#ifndef _WIN32
+#ifdef _WIN32
+// A death test runs in a new process of the test program, which makes a
+// folder of its own: the folder of the test that started it is handed on
+// in the environment.
+std::string shared_folder(const TempDir& dir) {
+  constexpr const char* kName = "LEXBUILD_DEATH_TEST_FOLDER";
+  if (const char* inherited = std::getenv(kName)) return inherited;
+  ::_putenv_s(kName, dir.path().c_str());
+  return dir.path();
+}
+
+// The console sends its control events to the handler; the test stands in
+// for the console (wine delivers none).
+TEST_F(InterruptCleanupTest, EveryConsoleEventThatEndsTheRunPutsTheFilesRight) {
+  const std::string folder = shared_folder(dir);
+  const auto file = [&](const char* name) { return folder + "\\" + name; };
+  constexpr int kControlCExit = static_cast<int>(0xC000013A);
+  for (const unsigned long event :
+       {CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT}) {
+    write_text(file("partial"), "half");
+    write_text(file("kept"), "earlier");
+    write_text(file("db"), "new");
+    write_text(file("lock"), "");
+    EXPECT_EXIT(
+        {
+          install_interrupt_cleanup();
+          const InterruptCleanup lock(file("lock"), "", InterruptCleanup::Order::kLast);
+          const InterruptCleanup temporary(file("partial"));
+          const InterruptCleanup restore(file("kept"), file("db"));
+          handle_console_event(event);
+          std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(kControlCExit), "")
+        << "event " << event;
+    EXPECT_FALSE(exists(file("partial"))) << "event " << event;
+    EXPECT_EQ(read_text(file("db")), "earlier") << "event " << event;
+    EXPECT_FALSE(exists(file("kept"))) << "event " << event;
+    EXPECT_FALSE(exists(file("lock"))) << "event " << event;
+  }
+  // Any other event is not the run's to answer.
+  EXPECT_FALSE(handle_console_event(0x1234));
+}
+#else
+// POSIX signals raised in a forked child.
 TEST_F(InterruptCleanupTest, ASignalPutsTheFilesRightThenEndsTheProcess) {
   write_text(dir.file("partial"), "half");
   write_text(dir.file("kept"), "earlier");

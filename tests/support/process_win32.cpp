@@ -276,4 +276,15 @@ std::optional<std::string> small_folder_unavailable() {
   return "Windows has no tmpfs to mount over a folder";
 }
 
+std::optional<std::string> console_events_unavailable() {
+  if (::GetConsoleWindow() == nullptr) {
+    return "the tests run without a console, so no console control event can be sent";
+  }
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  if (ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr) {
+    return "wine accepts a console control event but delivers it to no process";
+  }
+  return std::nullopt;
+}
+
 }  // namespace lexbuild::testing

@@ -127,6 +127,13 @@ std::optional<std::string> unprivileged_unavailable();
 /// Why RunOptions::small_folder cannot work here, or nothing when it can.
 std::optional<std::string> small_folder_unavailable();
 
+#ifdef _WIN32
+/// Why RunningProgram::kill() cannot deliver a Ctrl-Break event here, or
+/// nothing when it can: the test runs without a console, or under wine,
+/// which takes the event but hands it to no process.
+std::optional<std::string> console_events_unavailable();
+#endif
+
 /// The database with its two dates (creation and modification) zeroed, so
 /// that two builds of the same list compare equal.
 std::vector<uint8_t> database_without_dates(std::vector<uint8_t> database);
