@@ -1,7 +1,7 @@
 #include "compiler/compile.h"
 
 #include <span>
-#include <vector>
+#include <string>
 
 #include "compiler/compiler_state.h"
 #include "compiler/entry_parser.h"
@@ -16,8 +16,16 @@ namespace {
 
 // Reads the list into the stores and traces its lines to "_filter.txt".
 // The trace is only an aid: when it cannot be written the build goes on.
-void parse_list_file(BuildContext& context, std::span<const uint8_t> data, TextStores& stores) {
+void parse_list_file(BuildContext& context, platform::InputFile& list, TextStores& stores) {
   const Settings& settings = context.settings;
+  // The translations take nearly all of the list and never more than one
+  // byte a line beyond it: room for them up front spares the copies and the
+  // doubled capacity of a growing store, which would otherwise set the
+  // build's peak memory. Pages never written cost no memory.
+  if (const auto size = platform::file_size(settings.infile)) {
+    platform::reserve_large_buffer(stores.translations, static_cast<size_t>(*size) + 1);
+  }
+
   const std::string trace_path = settings.work_path(kFilterTraceFile);
   platform::OutputFile trace;
   if (!trace.create(trace_path)) {
@@ -28,7 +36,14 @@ void parse_list_file(BuildContext& context, std::span<const uint8_t> data, TextS
   // Messages name the user's source: the sorted list is a file of ours.
   EntryParser parser(settings.unicode != 0, context.console, stores,
                      source_name_for_messages(context), /*name_lines=*/false);
-  parser.parse_list(data, [&trace](std::span<const uint8_t> line) {
+  // The list is read a block at a time: held whole beside the stores, it
+  // would double the build's peak memory.
+  const auto read = [&](std::span<uint8_t> block) {
+    const size_t got = list.read(block.data(), block.size());
+    if (list.failed()) report_fatal("'%s' no such input file\n", settings.infile.c_str());
+    return got;
+  };
+  parser.parse_stream(read, [&trace](std::span<const uint8_t> line) {
     if (trace.is_open()) trace.write(line);
   });
 
@@ -46,20 +61,13 @@ void compile_dictionary(BuildContext& context) {
   // Record files of an earlier run would be taken for this run's records.
   remove_stale_work_files(context.settings, context.log);
 
-  std::vector<uint8_t> data;
-  if (!platform::read_file(context.settings.infile, data)) {
+  platform::InputFile list;
+  if (!list.open(context.settings.infile)) {
     report_fatal("'%s' no such input file\n", context.settings.infile.c_str());
   }
   context.console.print("%s\n", "Parsing...");
-  // The translations take nearly all of the list and never more than one
-  // byte a line beyond it: room for them up front spares the copies and the
-  // doubled capacity of a growing store, which would otherwise set the
-  // build's peak memory. Pages never written cost no memory.
-  platform::reserve_large_buffer(state.stores.translations, data.size() + 1);
-  parse_list_file(context, data, state.stores);
-  // The stores hold everything from here on. (Assigning {} would only empty
-  // the vector and keep its memory.)
-  std::vector<uint8_t>().swap(data);
+  parse_list_file(context, list, state.stores);
+  list.close();  // Windows deletes no file that is held open
 
   finish_compile(context, state);
 }

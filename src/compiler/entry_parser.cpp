@@ -63,17 +63,50 @@ std::string preview(std::span<const Unit> line) {
 }  // namespace
 
 void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& trace) {
+  parse_block(data, /*at_end=*/true, trace);
+}
+
+void EntryParser::parse_stream(const ListReader& read, const TraceSink& trace, size_t block_size) {
+  // An even size keeps a block's UTF-16 units whole.
+  std::vector<uint8_t> block(std::max<size_t>(2, block_size + block_size % 2));
+  size_t held = 0;  // the start of a line that the last block cut off
+  for (;;) {
+    // A line longer than the block (possible only for small blocks: lines
+    // are limited) needs a larger one.
+    if (held == block.size()) block.resize(2 * block.size());
+    const size_t filled = held + read(std::span(block).subspan(held));
+    const bool at_end = filled < block.size();
+    const BlockProgress progress = parse_block(std::span(block).first(filled), at_end, trace);
+    if (progress.ended || at_end) return;
+    held = filled - progress.consumed;
+    std::copy(block.begin() + static_cast<std::ptrdiff_t>(progress.consumed),
+              block.begin() + static_cast<std::ptrdiff_t>(filled), block.begin());
+  }
+}
+
+EntryParser::BlockProgress EntryParser::parse_block(std::span<const uint8_t> data, bool at_end,
+                                                    const TraceSink& trace) {
   if (unicode_) {
     // Units are read little-endian whatever the host; an odd last byte is ignored.
     const size_t units = data.size() / 2;
+    const auto unit_at = [data](size_t k) {
+      return static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8));
+    };
     std::vector<uint16_t> line;
     line.reserve(kMaxLineUnits);
     size_t pos = 0;
     while (pos < units) {
+      if (!at_end) {
+        // A line whose end is not in the block is read with the next one,
+        // unless it is too long anyway.
+        size_t end = pos;
+        while (end < units && unit_at(end) != kUnitLineEnd) ++end;
+        if (end == units && end - pos <= kMaxLineUnits) return {2 * pos, false};
+      }
       ++line_number_;
       line.clear();
       while (pos < units) {
-        const auto u = static_cast<uint16_t>(data[2 * pos] | (data[2 * pos + 1] << 8));
+        const uint16_t u = unit_at(pos);
         ++pos;
         if (u == kUnitLineEnd) break;
         if (line.size() == kMaxLineUnits) {
@@ -81,27 +114,30 @@ void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& tra
         }
         line.push_back(u);
       }
-      if (line.empty()) return;  // an empty line ends the list
+      if (line.empty()) return {2 * pos, true};  // an empty line ends the list
       handle_line<uint16_t>(line, trace);
     }
-    return;
+    return {2 * pos, false};
   }
 
   std::vector<uint8_t> line;
   line.reserve(kMaxLineBytes);
   size_t pos = 0;
   while (pos < data.size()) {
-    ++line_number_;
     const size_t start = pos;
     const std::span<const uint8_t> rest = data.subspan(start);
     const size_t end = start + static_cast<size_t>(std::ranges::find(rest, kCr) - rest.begin());
+    // A line that the block cuts off, or whose CR may have its LF in the
+    // next block, is read with the next one, unless it is too long anyway.
+    if (!at_end && end + 1 >= data.size() && end - start <= kMaxLineBytes) return {start, false};
+    ++line_number_;
     // A CR ends the line, with the LF after it if there is one; a bare LF does not.
     pos = end;
     if (pos < data.size()) {
       ++pos;
       if (pos < data.size() && data[pos] == kLf) ++pos;
     }
-    if (end == start) return;  // an empty line ends the list
+    if (end == start) return {pos, true};  // an empty line ends the list
     if (end - start > kMaxLineBytes) {
       entry_fatal<uint8_t>(data.subspan(start, end - start),
                            "the line is longer than 8191 bytes; shorten the entry");
@@ -110,6 +146,7 @@ void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& tra
     line.assign(text.begin(), text.end());
     handle_line<uint8_t>(line, trace);
   }
+  return {pos, false};
 }
 
 template <typename Unit>

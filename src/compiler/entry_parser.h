@@ -24,6 +24,13 @@ inline constexpr size_t kMaxWordUnits = 126;
 /// units, two bytes each, little-endian), without a line end.
 using TraceSink = std::function<void(std::span<const uint8_t>)>;
 
+/// Fills the span it is given with the list's next bytes and returns how
+/// many it wrote: fewer than asked only at the end of the list.
+using ListReader = std::function<size_t(std::span<uint8_t>)>;
+
+/// How much of the list parse_stream() holds at once.
+inline constexpr size_t kListBlockSize = size_t{1} << 20;
+
 class EntryParser {
  public:
   /// `list_name` names the list in error messages, with the number of the
@@ -43,12 +50,26 @@ class EntryParser {
   /// The stores are not closed.
   void parse_list(std::span<const uint8_t> data, const TraceSink& trace);
 
+  /// Reads the list as parse_list() does, from `read` a block of
+  /// `block_size` bytes at a time, so that a list of tens of megabytes is
+  /// never held whole beside the stores it becomes.
+  void parse_stream(const ListReader& read, const TraceSink& trace,
+                    size_t block_size = kListBlockSize);
+
   /// Parses one line (without its line end), changing it in place; appends
   /// at most one entry. Fatal when the entry does not fit its records.
   void parse_line(std::span<uint8_t> line);
   void parse_line(std::span<uint16_t> line);
 
  private:
+  struct BlockProgress {
+    size_t consumed = 0;  // bytes of whole lines read
+    bool ended = false;   // an empty line ended the list
+  };
+  /// Reads the whole lines of `data`; unless `at_end`, a line that may go
+  /// on beyond `data` is left for the next block.
+  BlockProgress parse_block(std::span<const uint8_t> data, bool at_end, const TraceSink& trace);
+
   template <typename Unit>
   void handle_line(std::span<Unit> line, const TraceSink& trace);
   template <typename Unit>

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "compiler/compiler_test_util.h"
 #include "support/test_support.h"
 
@@ -14,16 +17,52 @@ struct Parsed {
   std::string trace;
 };
 
-Parsed parse(const std::vector<uint8_t>& data, bool unicode) {
+// block_size 0 parses the data whole; any other size streams it in blocks.
+Parsed parse_in_blocks(const std::vector<uint8_t>& data, bool unicode, size_t block_size) {
   Parsed result;
   StringConsole console;
   EntryParser parser(unicode, console, result.stores, "list.txt");
-  parser.parse_list(data, [&result](std::span<const uint8_t> line) {
+  const TraceSink trace = [&result](std::span<const uint8_t> line) {
     result.trace.append(line.begin(), line.end());
-  });
+  };
+  if (block_size == 0) {
+    parser.parse_list(data, trace);
+  } else {
+    size_t offset = 0;
+    parser.parse_stream(
+        [&](std::span<uint8_t> block) {
+          const size_t n = std::min(block.size(), data.size() - offset);
+          std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), n, block.begin());
+          offset += n;
+          return n;
+        },
+        trace, block_size);
+  }
   result.stores.close();
   result.console = console.text();
   return result;
+}
+
+// Parses `data` whole, and checks that reading it in blocks of any size
+// (lines and CR LF pairs cut anywhere) gives the same stores, trace,
+// progress and refusal.
+Parsed parse(const std::vector<uint8_t>& data, bool unicode) {
+  const std::string refusal = fatal_text([&] { parse_in_blocks(data, unicode, 0); });
+  for (const size_t block_size : {1, 2, 3, 5, 8, 13, 4096, 1 << 20}) {
+    SCOPED_TRACE("blocks of " + std::to_string(block_size));
+    if (!refusal.empty()) {
+      EXPECT_EQ(fatal_text([&] { parse_in_blocks(data, unicode, block_size); }), refusal);
+      continue;
+    }
+    const Parsed streamed = parse_in_blocks(data, unicode, block_size);
+    const Parsed whole = parse_in_blocks(data, unicode, 0);
+    EXPECT_EQ(streamed.stores.words, whole.stores.words);
+    EXPECT_EQ(streamed.stores.translations, whole.stores.translations);
+    EXPECT_EQ(streamed.stores.word_offsets, whole.stores.word_offsets);
+    EXPECT_EQ(streamed.trace, whole.trace);
+    EXPECT_EQ(streamed.console, whole.console);
+  }
+  return parse_in_blocks(data, unicode, 0);
 }
 
 Parsed parse8(std::string_view list) { return parse(bytes_of(list), false); }
