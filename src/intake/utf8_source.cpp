@@ -368,6 +368,11 @@ void warn_if_utf8(BuildContext& context, const std::string& path) {
   bool valid = true;
   bool multi_byte = false;
   for_each_line(input, [&](std::span<const uint8_t> text, uint8_t) {
+    // An ASCII line, as most lines of most lists are, reads the same either
+    // way: only the others are converted.
+    uint8_t any_high = 0;
+    for (const uint8_t byte : text) any_high |= byte;
+    if (any_high < 0x80) return true;
     units.clear();
     valid = !platform::append_utf16_of_utf8(text, units);
     // Every multi-byte sequence gives fewer units than it has bytes.

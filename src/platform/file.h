@@ -65,6 +65,9 @@ class InputFile {
 
  private:
   bool refill();
+  /// Reads the file's next bytes into `dst` (at most `size`): how many, 0
+  /// at the end or after a failure (the system halves).
+  size_t read_into(uint8_t* dst, size_t size);
 
   int fd_ = -1;
   std::vector<uint8_t> buffer_;

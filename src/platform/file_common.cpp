@@ -14,10 +14,23 @@ std::string path_join(std::string_view folder, std::string_view name) {
   return path;
 }
 
+bool InputFile::refill() {
+  pos_ = 0;
+  end_ = read_into(buffer_.data(), buffer_.size());
+  return end_ > 0;
+}
+
 size_t InputFile::read(void* dst, size_t size) {
   auto* out = static_cast<uint8_t*>(dst);
   size_t done = 0;
   while (done < size) {
+    if (pos_ == end_ && size - done >= buffer_.size()) {
+      // A large read goes straight to its destination, not through the buffer.
+      const size_t n = read_into(out + done, size - done);
+      if (n == 0) break;
+      done += n;
+      continue;
+    }
     if (pos_ == end_ && !refill()) break;
     const size_t take = std::min(size - done, end_ - pos_);
     std::memcpy(out + done, buffer_.data() + pos_, take);

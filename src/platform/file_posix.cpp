@@ -77,24 +77,19 @@ bool InputFile::open_standard_input() {
   return true;
 }
 
-bool InputFile::refill() {
-  if (fd_ < 0 || at_end_) return false;
+size_t InputFile::read_into(uint8_t* dst, size_t size) {
+  if (fd_ < 0 || at_end_) return 0;
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+    const ssize_t n = ::read(fd_, dst, size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       failed_ = true;
       error_code_ = errno;
       at_end_ = true;
-      return false;
+      return 0;
     }
-    if (n == 0) {
-      at_end_ = true;
-      return false;
-    }
-    pos_ = 0;
-    end_ = static_cast<size_t>(n);
-    return true;
+    if (n == 0) at_end_ = true;
+    return static_cast<size_t>(n);
   }
 }
 

@@ -119,21 +119,16 @@ bool InputFile::open_standard_input() {
   return true;
 }
 
-bool InputFile::refill() {
-  if (fd_ < 0 || at_end_) return false;
-  const long long n = read_some(fd_, buffer_.data(), buffer_.size(), &error_code_);
+size_t InputFile::read_into(uint8_t* dst, size_t size) {
+  if (fd_ < 0 || at_end_) return 0;
+  const long long n = read_some(fd_, dst, size, &error_code_);
   if (n < 0) {
     failed_ = true;
     at_end_ = true;
-    return false;
+    return 0;
   }
-  if (n == 0) {
-    at_end_ = true;
-    return false;
-  }
-  pos_ = 0;
-  end_ = static_cast<size_t>(n);
-  return true;
+  if (n == 0) at_end_ = true;
+  return static_cast<size_t>(n);
 }
 
 void InputFile::close() {

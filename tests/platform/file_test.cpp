@@ -45,6 +45,28 @@ TEST(TextInput, CrLfSplitAcrossBufferRefillsIsStillOneLf) {
   EXPECT_EQ(read.substr(65535), "\nz");
 }
 
+TEST(InputFile, MixedSmallAndLargeReadsGiveTheFileInOrder) {
+  // Large reads bypass the 64 KiB buffer; they must pick up where the
+  // buffered bytes end, and a read past the end returns what is left.
+  TempDir dir;
+  std::string text(300000, '\0');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i * 7 % 26);
+  write_text(dir.file("mixed.bin"), text);
+  InputFile file;
+  ASSERT_TRUE(file.open(dir.file("mixed.bin")));
+  std::string read;
+  for (const size_t size :
+       {size_t{1}, size_t{70000}, size_t{10}, size_t{1} << 16, size_t{1} << 20}) {
+    std::string piece(size, '\0');
+    piece.resize(file.read(piece.data(), size));
+    read += piece;
+    const int c = file.get();
+    if (c >= 0) read += static_cast<char>(c);
+  }
+  EXPECT_EQ(read, text);
+  EXPECT_FALSE(file.failed());
+}
+
 TEST(OutputFile, TextModeStoresLfAsCrLf) {
   TempDir dir;
   OutputFile out;
