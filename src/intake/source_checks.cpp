@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/report.h"
+#include "intake/byte_search.h"
 #include "intake/utf8_source.h"
 #include "platform/file.h"
 
@@ -22,10 +23,10 @@ void warn_early_end_of_text(BuildContext& context) {
   std::vector<uint8_t> block(kBlock);
   uint64_t line = 1;
   for (size_t n; (n = file.read(block.data(), block.size())) > 0;) {
-    const auto begin = block.begin();
-    const auto end = begin + static_cast<ptrdiff_t>(n);
-    const auto stop = std::find(begin, end, kEndOfText);
-    line += static_cast<uint64_t>(std::count(begin, stop, uint8_t{'\n'}));
+    const uint8_t* const begin = block.data();
+    const uint8_t* const end = begin + n;
+    const uint8_t* const stop = find_byte(begin, end, kEndOfText);
+    line += count_byte(begin, stop, uint8_t{'\n'});
     if (stop == end) continue;
 
     uint64_t rest = static_cast<uint64_t>(end - stop) - 1;

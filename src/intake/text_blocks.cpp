@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "intake/byte_search.h"
+
 namespace lexbuild {
 namespace {
 
@@ -23,7 +25,7 @@ bool TextBlocks::next(std::vector<uint8_t>& text) {
     return true;
   }
   const uint8_t* p = raw_.data();
-  const uint8_t* end = std::find(p, p + n, kEndOfText);
+  const uint8_t* end = find_byte(p, p + n, kEndOfText);
   if (end != p + n) ended_ = true;
 
   if (cr_held_ && p < end) {
@@ -36,7 +38,7 @@ bool TextBlocks::next(std::vector<uint8_t>& text) {
     }
   }
   while (p < end) {
-    const uint8_t* cr = std::find(p, end, kCr);
+    const uint8_t* cr = find_byte(p, end, kCr);
     text.insert(text.end(), p, cr);
     if (cr == end) break;
     if (cr + 1 == end) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "driver/report.h"
+#include "intake/byte_search.h"
 #include "intake/text_blocks.h"
 #include "platform/unicode_text.h"
 
@@ -39,10 +40,19 @@ void for_each_line(platform::InputFile& file, OnLine on_line) {
   std::vector<uint8_t> pending;  // the start of a line that goes on in the next block
   while (blocks.next(block)) {
     const size_t n = block.size();
+    const uint8_t* const base = block.data();
+    // The next LF and the next CR, each looked for again only once passed,
+    // so that a list of lone CRs is not scanned to its block's end per line.
+    const auto next = [&](size_t from, uint8_t byte) {
+      return static_cast<size_t>(find_byte(base + from, base + n, byte) - base);
+    };
+    size_t next_lf = next(0, '\n');
+    size_t next_cr = next(0, '\r');
     size_t i = 0;
     while (i < n) {
-      size_t j = i;
-      while (j < n && block[j] != '\n' && block[j] != '\r') ++j;
+      if (next_lf < i) next_lf = next(i, '\n');
+      if (next_cr < i) next_cr = next(i, '\r');
+      const size_t j = std::min(next_lf, next_cr);
       const std::span<const uint8_t> piece = std::span<const uint8_t>(block).subspan(i, j - i);
       if (j == n) {
         pending.insert(pending.end(), piece.begin(), piece.end());
