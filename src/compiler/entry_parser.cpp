@@ -31,9 +31,13 @@ constexpr bool kWide = sizeof(Unit) == 2;
 template <typename Unit>
 void append_units(std::vector<uint8_t>& out, std::span<const Unit> units) {
   if constexpr (kWide<Unit>) {
+    // Grown once, then written: a store of tens of megabytes is filled here.
+    const size_t start = out.size();
+    out.resize(start + 2 * units.size());
+    uint8_t* at = out.data() + start;
     for (const uint16_t u : units) {
-      out.push_back(static_cast<uint8_t>(u));
-      out.push_back(static_cast<uint8_t>(u >> 8));
+      *at++ = static_cast<uint8_t>(u);
+      *at++ = static_cast<uint8_t>(u >> 8);
     }
   } else {
     out.insert(out.end(), units.begin(), units.end());
