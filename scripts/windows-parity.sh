@@ -47,23 +47,29 @@ option_sets=(
   "russian.csv|--source_language=Russian --allow_html=1"
 )
 
+# build_on SIDE LIST ID OPTIONS...: builds $work/LIST in a fresh $work/SIDE
+# with the Linux lexbuild or, for SIDE windows, lexbuild.exe under wine.
+build_on() {
+  local side=$1 list=$2 id=$3
+  shift 3
+  local dir=$work/$side
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$work/$list" "$dir/"
+  if [ "$side" = linux ]; then
+    (cd "$dir" && TEMP=$dir TMP=$dir "$linux_build/lexbuild" --infile="$list" --id="$id" "$@" \
+      > out.txt)
+  else
+    (cd "$dir" && TEMP='Z:'"$dir" TMP='Z:'"$dir" "$wine" "$win_build/lexbuild.exe" \
+      --infile="$list" --id="$id" "$@" > out.txt)
+  fi
+}
+
 same=0
 differ=0
 for set in "${option_sets[@]}"; do
   list=${set%%|*}
   read -r -a options <<< "${set#*|}"
-  for side in linux windows; do
-    dir=$work/$side
-    rm -rf "$dir" && mkdir -p "$dir"
-    cp "$work/$list" "$dir/"
-    if [ "$side" = linux ]; then
-      (cd "$dir" && TEMP=$dir TMP=$dir "$linux_build/lexbuild" --infile="$list" --id=Parity \
-        "${options[@]}" > out.txt)
-    else
-      (cd "$dir" && TEMP='Z:'"$dir" TMP='Z:'"$dir" "$wine" "$win_build/lexbuild.exe" \
-        --infile="$list" --id=Parity "${options[@]}" > out.txt)
-    fi
-  done
+  for side in linux windows; do build_on "$side" "$list" Parity "${options[@]}"; done
   # Offsets (counted from 1) where the two databases differ, the dates aside.
   others=$(cmp -l "$work/linux/Parity.pdb" "$work/windows/Parity.pdb" 2>&1 |
     awk '$1 !~ /^[0-9]+$/ || $1 < 37 || $1 > 44' | head -5 || true)
@@ -112,17 +118,8 @@ for language in English Russian; do
   list=words_${language}.tab
   make_words "$language" 23 3000 > "$work/$list"
   for side in linux windows; do
-    dir=$work/$side
-    rm -rf "$dir" && mkdir -p "$dir"
-    cp "$work/$list" "$dir/"
-    if [ "$side" = linux ]; then
-      (cd "$dir" && TEMP=$dir TMP=$dir "$linux_build/lexbuild" --infile="$list" --id=Order \
-        --source_language="$language" > out.txt)
-    else
-      (cd "$dir" && TEMP='Z:'"$dir" TMP='Z:'"$dir" "$wine" "$win_build/lexbuild.exe" \
-        --infile="$list" --id=Order --source_language="$language" > out.txt)
-    fi
-    "$linux_build/lexdump" entries "$dir/Order.pdb" > "$work/order_$side.txt"
+    build_on "$side" "$list" Order --source_language="$language"
+    "$linux_build/lexdump" entries "$work/$side/Order.pdb" > "$work/order_$side.txt"
   done
   read -r entries discordant pairs < <(awk -F'\t' 'NR == FNR { at[$0] = FNR; next }
     { p[++m] = at[$0] }
