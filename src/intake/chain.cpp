@@ -71,9 +71,14 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
 }
 
 void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
-  if (context.settings.to_unicode != 0 && !list.is_utf16()) dic_unicode(context, list, locale);
+  if (context.settings.to_unicode != 0 && !list.is_utf16()) {
+    list.write_held();  // the conversion reads the file
+    dic_unicode(context, list, locale);
+  }
   context.console.print("%s\n", "Sorting...");
-  if (sort_list(context, list.path(), locale) == 0) check_some_entry(context, list);
+  if (sort_list(context, list.path(), locale, list.take_held()) == 0) {
+    check_some_entry(context, list);
+  }
   // The sorted list is a new file under the same name.
   if (list.is_stage_file()) context.files.renewed(list.path());
 }
@@ -89,7 +94,9 @@ void prepare_tab_list(BuildContext& context, CurrentList& list) {
   // and the sort rewrites its list in place: the checked lines then go to a
   // stage file of their own, so that the user's source is only ever read.
   const bool keep_copy = settings.cutlong == 0 && settings.to_unicode == 0 && !list.is_stage_file();
+  list.allow_holding(true);  // the sort comes next
   csv_cut_out(context, list, keep_copy, utf8 ? &locale : nullptr);
+  list.allow_holding(false);
   convert_and_sort(context, list, locale);
 }
 

@@ -19,6 +19,7 @@ void remove_stage_file(BuildFiles* files, const std::string& path) {
 }  // namespace
 
 void CurrentList::replace(const std::string& stage_path) {
+  held_.reset();
   if (is_stage_file_) remove_stage_file(files_, path_);
   path_ = stage_path;
   is_stage_file_ = true;
@@ -26,9 +27,29 @@ void CurrentList::replace(const std::string& stage_path) {
 }
 
 void CurrentList::remove() {
+  held_.reset();
   // Once only: another build may take the name as soon as it is free.
   if (is_stage_file_) remove_stage_file(files_, path_);
   is_stage_file_ = false;
+}
+
+std::optional<std::vector<uint8_t>> CurrentList::take_held() {
+  std::optional<std::vector<uint8_t>> contents = std::move(held_);
+  held_.reset();
+  return contents;
+}
+
+void CurrentList::write_held() {
+  const std::optional<std::vector<uint8_t>> contents = take_held();
+  if (!contents) return;
+  int error = 0;
+  if (!platform::write_file(path_, *contents, &error)) {
+    remove();
+    report_fatal(
+        "could not write file %s: %s; make room in that folder, or set TMP to another "
+        "one\n",
+        path_.c_str(), platform::error_text(error).c_str());
+  }
 }
 
 StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::FileMode mode)

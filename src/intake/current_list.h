@@ -2,8 +2,10 @@
 // list, and the stage files that hold each new version.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/build_context.h"
 #include "platform/file.h"
@@ -38,12 +40,30 @@ class CurrentList {
   /// ignored). The user's source stays.
   void remove();
 
+  /// Whether the next stage may leave its version of the list in memory: when
+  /// the stage after it takes the whole list at once (the sort), writing the
+  /// list and reading it straight back would only cost time.
+  bool may_hold() const { return may_hold_; }
+  void allow_holding(bool allow) { may_hold_ = allow; }
+
+  /// Makes `contents` the current list's, which is then a stage file created
+  /// empty (it keeps the name this build's): the sort writes the file.
+  void hold(std::vector<uint8_t> contents) { held_ = std::move(contents); }
+  bool is_held() const { return held_.has_value(); }
+  /// The held contents, which are no longer held; none when nothing is.
+  std::optional<std::vector<uint8_t>> take_held();
+  /// Writes the held contents into the stage file, for a stage that reads
+  /// it; fatal, naming it, when that fails. Nothing happens when none are held.
+  void write_held();
+
  private:
   Settings& settings_;
   BuildFiles* files_;
   std::string path_;
   bool is_stage_file_ = false;
   bool utf16_ = false;
+  bool may_hold_ = false;
+  std::optional<std::vector<uint8_t>> held_;
 };
 
 /// A stage file being written: its name is formed from a prefix and the first

@@ -45,7 +45,9 @@ int csv_intake(BuildContext& context) {
   const SourceLocale locale = select_source_locale(context);
   DirectiveFiles directive_files(settings, context.files);
   read_csv_source(context, list, locale);
+  list.allow_holding(true);  // the sort comes next
   csv_cut_out(context, list, /*keep_copy=*/false);
+  list.allow_holding(false);
   convert_and_sort(context, list, locale);
   compile_dictionary(context);
   directive_files.remove();

@@ -114,11 +114,16 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
   return std::move(lines.entries);
 }
 
-size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale) {
+size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale,
+                 std::optional<std::vector<uint8_t>> held) {
   const ListEncoding encoding =
       context.settings.unicode ? ListEncoding::k16Bit : ListEncoding::k8Bit;
   std::vector<uint8_t> data;
-  if (!platform::read_file(path, data)) report_fatal("could not open file %s", path.c_str());
+  if (held) {
+    data = std::move(*held);
+  } else if (!platform::read_file(path, data)) {
+    report_fatal("could not open file %s", path.c_str());
+  }
 
   bool too_long = false;
   size_t entries = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,8 +34,11 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
                                    size_t* entry_count = nullptr);
 
 /// Sorts the list at `path` in place: 8-bit with CR LF line ends, or 16-bit
-/// (settings.unicode) with the bytes 0D 0A as line ends. Returns the number
-/// of its lines that hold a TAB, each an entry for the compiler.
-size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale);
+/// (settings.unicode) with the bytes 0D 0A as line ends. With `held`, those
+/// are the list's contents, which the stage before left in memory: the
+/// sorted list then replaces whatever the file holds. Returns the number of
+/// its lines that hold a TAB, each an entry for the compiler.
+size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale,
+                 std::optional<std::vector<uint8_t>> held = std::nullopt);
 
 }  // namespace lexbuild

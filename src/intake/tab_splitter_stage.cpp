@@ -8,11 +8,35 @@
 #include "intake/tab_splitter.h"
 #include "intake/text_blocks.h"
 #include "intake/utf8_source.h"
+#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
 
 constexpr std::array<uint8_t, 2> kLineEnd = {0x0D, 0x0A};
+constexpr size_t kHeldSlack = size_t{1} << 16;
+
+// Where the splitter's lines go, each with a CR LF: the stage file, memory,
+// or nowhere when the stage only checks.
+class LineSink {
+ public:
+  LineSink(platform::OutputFile* file, std::vector<uint8_t>* memory)
+      : file_(file), memory_(memory) {}
+  bool active() const { return file_ != nullptr || memory_ != nullptr; }
+  void line(std::span<const uint8_t> text) {
+    if (file_ != nullptr) {
+      file_->write(text);
+      file_->write(kLineEnd);
+    } else if (memory_ != nullptr) {
+      memory_->insert(memory_->end(), text.begin(), text.end());
+      memory_->insert(memory_->end(), kLineEnd.begin(), kLineEnd.end());
+    }
+  }
+
+ private:
+  platform::OutputFile* file_;
+  std::vector<uint8_t>* memory_;
+};
 
 }  // namespace
 
@@ -102,21 +126,30 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
   open_list(input, list.path());
   std::optional<StageFile> output;
   if (cut || keep_copy || utf8) output.emplace(context, "csv_cut_out");
-  platform::OutputFile* out = output ? &output->out() : nullptr;
+  // Lines the sort takes next stay in memory; its stage file, created above
+  // to hold the name, is written by the sort.
+  std::optional<std::vector<uint8_t>> held;
+  if (output && list.may_hold()) {
+    held.emplace();
+    const uint64_t size = platform::file_size(list.path()).value_or(0);
+    // Room for every line end to become CR LF, or every byte a UTF-16 unit:
+    // memory reserved and never written costs nothing.
+    platform::reserve_large_buffer(*held, static_cast<size_t>(2 * size + kHeldSlack));
+  }
+  LineSink sink(output && !held ? &output->out() : nullptr, held ? &*held : nullptr);
 
   try {
     if (sixteen_bit) {
       std::vector<uint8_t> bytes;
       TabSplitter<char16_t> splitter(limits, mode, context.console,
                                      [&](std::span<const char16_t> line) {
-                                       if (!out) return;
+                                       if (!sink.active()) return;
                                        bytes.clear();
                                        for (char16_t u : line) {
                                          bytes.push_back(static_cast<uint8_t>(u & 0xFF));
                                          bytes.push_back(static_cast<uint8_t>(u >> 8));
                                        }
-                                       out->write(bytes);
-                                       out->write(kLineEnd);
+                                       sink.line(bytes);
                                      });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
       splitter.map_lines(&context.source_lines);
@@ -128,11 +161,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
       context.changes += splitter.changes();
     } else {
       TabSplitter<uint8_t> splitter(limits, mode, context.console,
-                                    [&](std::span<const uint8_t> line) {
-                                      if (!out) return;
-                                      out->write(line);
-                                      out->write(kLineEnd);
-                                    });
+                                    [&](std::span<const uint8_t> line) { sink.line(line); });
       splitter.limit_entries(format::kMaxEntries, source_name_for_messages(context));
       splitter.map_lines(&context.source_lines);
       if (utf8) {
@@ -159,6 +188,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
   if (output) {
     output->close();
     list.replace(output->path());
+    if (held) list.hold(std::move(*held));
     if (utf8 && sixteen_bit) list.mark_utf16();
   }
   return 1;

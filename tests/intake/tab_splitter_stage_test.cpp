@@ -28,6 +28,25 @@ TEST_F(TabSplitterStage, WritesItsStageFileWhichBecomesTheCurrentList) {
   EXPECT_EQ(read_text(path), "cat\tanimal\ndog\tanimal") << "the source is only read";
 }
 
+TEST_F(TabSplitterStage, HeldForTheSortItsLinesStayInMemoryAndTheFileKeepsTheName) {
+  source("cat\tanimal\rdog\tanimal");
+  CurrentList list(settings_);
+  list.allow_holding(true);
+  csv_cut_out(context_, list, false);
+  EXPECT_EQ(list.path(), tmp_.file("csv_cut_out1"));
+  EXPECT_EQ(read_text(list.path()), "") << "created, to hold the name";
+  ASSERT_TRUE(list.is_held());
+  list.write_held();  // for a stage that reads the file
+  EXPECT_FALSE(list.is_held());
+  EXPECT_EQ(read_text(list.path()), "cat\tanimal\r\ndog\tanimal\r\n");
+
+  // Replacing the list lets go of what it held.
+  csv_cut_out(context_, list, false);
+  ASSERT_TRUE(list.is_held());
+  list.replace(tmp_.file("other"));
+  EXPECT_FALSE(list.take_held().has_value());
+}
+
 TEST_F(TabSplitterStage, CarriageReturnsOnTheirOwnEndLines) {
   source(
       "a\t1\r\r\nb\t2\rc\t3\r\rd\t4\r\n\x1A"
