@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "compiler/ordered_parallel.h"
 #include "driver/report.h"
+#include "intake/parallel_sort.h"
 #include "platform/file.h"
 
 namespace lexbuild {
@@ -17,17 +19,23 @@ char16_t unit_at(const uint8_t* p) { return static_cast<char16_t>(p[0] | (p[1] <
 
 void sort_8bit(std::span<const uint8_t> data, std::vector<ListLine>& lines,
                const ByteTable& ranks) {
-  std::sort(lines.begin(), lines.end(), [&](const ListLine& x, const ListLine& y) {
-    const int order = compare_8bit_keys(key_of(data, x), key_of(data, y), ranks);
-    return order != 0 ? order < 0 : x.offset < y.offset;
-  });
+  parallel_sort(
+      lines,
+      [&](const ListLine& x, const ListLine& y) {
+        const int order = compare_8bit_keys(key_of(data, x), key_of(data, y), ranks);
+        return order != 0 ? order < 0 : x.offset < y.offset;
+      },
+      worker_count());
 }
 
 void sort_16bit_c(std::span<const uint8_t> data, std::vector<ListLine>& lines) {
-  std::sort(lines.begin(), lines.end(), [&](const ListLine& x, const ListLine& y) {
-    const int order = compare_16bit_keys_c(key_of(data, x), key_of(data, y));
-    return order != 0 ? order < 0 : x.offset < y.offset;
-  });
+  parallel_sort(
+      lines,
+      [&](const ListLine& x, const ListLine& y) {
+        const int order = compare_16bit_keys_c(key_of(data, x), key_of(data, y));
+        return order != 0 ? order < 0 : x.offset < y.offset;
+      },
+      worker_count());
 }
 
 // Whole keys under the language's collation: each key's sort key is made once
@@ -51,13 +59,16 @@ void sort_16bit_collated(std::span<const uint8_t> data, std::vector<ListLine>& l
     collator.append_sort_key(text, keys);
     order.push_back(Keyed{at, static_cast<uint32_t>(keys.size() - at), static_cast<uint32_t>(i)});
   }
-  std::sort(order.begin(), order.end(), [&](const Keyed& x, const Keyed& y) {
-    const size_t common = std::min(x.key_length, y.key_length);
-    const int c = common ? std::memcmp(&keys[x.key_offset], &keys[y.key_offset], common) : 0;
-    if (c != 0) return c < 0;
-    if (x.key_length != y.key_length) return x.key_length < y.key_length;
-    return x.line < y.line;
-  });
+  parallel_sort(
+      order,
+      [&](const Keyed& x, const Keyed& y) {
+        const size_t common = std::min(x.key_length, y.key_length);
+        const int c = common ? std::memcmp(&keys[x.key_offset], &keys[y.key_offset], common) : 0;
+        if (c != 0) return c < 0;
+        if (x.key_length != y.key_length) return x.key_length < y.key_length;
+        return x.line < y.line;
+      },
+      worker_count());
   std::vector<ListLine> sorted;
   sorted.reserve(lines.size());
   for (const Keyed& k : order) sorted.push_back(lines[k.line]);

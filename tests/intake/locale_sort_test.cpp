@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "driver/report.h"
+#include "intake/parallel_sort.h"
 #include "support/test_support.h"
 
 namespace lexbuild {
@@ -154,6 +158,34 @@ TEST(LocaleSort, SixteenBitListComparesWholeKeys) {
   const SourceLocale english = SourceLocale::select("English");
   EXPECT_EQ(sort_16bit(utf16_list({u"ab-\t1", u"a-b\t2", u"ab\t3", u"", u"note"}), english),
             utf16_list({u"a-b\t2", u"ab\t3", u"ab-\t1", u"note"}));
+}
+
+// Every split into parts, even and odd, merged in rounds, gives std::sort's
+// order; many equal keys check that ties are left to the order's own rule.
+TEST(LocaleSort, ParallelSortGivesTheOrderOfAPlainSort) {
+  struct Item {
+    uint32_t key;
+    uint32_t position;
+  };
+  const auto less = [](const Item& x, const Item& y) {
+    return x.key != y.key ? x.key < y.key : x.position < y.position;
+  };
+  std::mt19937 random(7);
+  for (const size_t size : {size_t{0}, size_t{1}, size_t{16383}, size_t{32768}, size_t{70001}}) {
+    std::vector<Item> items(size);
+    for (size_t i = 0; i < size; ++i) {
+      items[i] = Item{static_cast<uint32_t>(random() % 1000), static_cast<uint32_t>(i)};
+    }
+    std::vector<Item> expected = items;
+    std::sort(expected.begin(), expected.end(), less);
+    for (const size_t workers : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{8}}) {
+      std::vector<Item> sorted = items;
+      parallel_sort(sorted, less, workers);
+      ASSERT_TRUE(std::equal(sorted.begin(), sorted.end(), expected.begin(), expected.end(),
+                             [](const Item& x, const Item& y) { return x.position == y.position; }))
+          << size << " items, " << workers << " workers";
+    }
+  }
 }
 
 TEST(LocaleSort, SortListRewritesTheFileInPlace) {
