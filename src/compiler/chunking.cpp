@@ -105,7 +105,9 @@ PackedChunks cut_chunks(BuildContext& context, const TextStores& stores, ChunkKi
   const std::vector<ChunkSpan> chunks = plan_chunks(stores, kind);
   const std::span<const uint8_t> store = chunk_store(stores, kind);
   const bool keep_files = context.settings.debug;
-  ChunkPacking packing(kind);
+  // Text that does not compress comes out about an eighth longer (a flag
+  // bit for every byte), and each record adds its header.
+  ChunkPacking packing(kind, store.size() + store.size() / 8 + format::kMaxRecordSize);
   // Chunks are independent: they are compressed on every core, and packed
   // (and with --debug written) one after another in entry order.
   const size_t workers = worker_count();

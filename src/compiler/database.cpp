@@ -19,10 +19,6 @@ namespace {
 // must fit its 32 bits.
 constexpr size_t kMaxDataTotal = INT32_MAX;
 
-// Room for the records read from the work folder (header, table, about,
-// abbreviations, fonts, keyboard): each stays below 64 KiB.
-constexpr size_t kSmallRecordsRoom = size_t{8} << 16;
-
 }  // namespace
 
 std::array<uint8_t, format::kDbHeaderSize> make_db_header(std::string_view id, int64_t unix_time,
@@ -56,16 +52,43 @@ std::vector<uint8_t> record_list_bytes(std::span<const uint32_t> sizes) {
   return list;
 }
 
+void HeldRecords::hold(std::string name, std::vector<uint8_t> bytes) {
+  buffers_.push_back(std::move(bytes));
+  records_[std::move(name)] = buffers_.back();
+}
+
+void HeldRecords::hold_run(RecordRun run, const std::function<std::string(size_t)>& name_of) {
+  runs_.push_back(std::move(run));
+  const RecordRun& held = runs_.back();
+  for (size_t number = 0; number < held.size(); ++number) records_[name_of(number)] = held[number];
+}
+
+std::optional<std::span<const uint8_t>> HeldRecords::find(std::string_view name) const {
+  if (const auto it = records_.find(name); it != records_.end()) return it->second;
+  return std::nullopt;
+}
+
+void HeldRecords::release(std::string_view name) {
+  if (const auto it = records_.find(name); it != records_.end()) records_.erase(it);
+}
+
+std::vector<std::string> HeldRecords::names() const {
+  std::vector<std::string> names;
+  names.reserve(records_.size());
+  for (const auto& [name, bytes] : records_) names.push_back(name);
+  return names;
+}
+
 void DatabaseAssembly::append_record(const std::string& name) {
   if (held_ != nullptr) {
-    if (const auto held = held_->find(name); held != held_->end()) {
+    if (const auto held = held_->find(name)) {
       context_.log.write_log("Additition %s file\n", name.c_str());
-      if (held->second.size() > format::kMaxRecordSize) {
+      if (held->size() > format::kMaxRecordSize) {
         report_fatal("the record %s is %zu bytes long, but a database record holds at most %zu\n",
-                     name.c_str(), held->second.size(), format::kMaxRecordSize);
+                     name.c_str(), held->size(), format::kMaxRecordSize);
       }
-      append_bytes(held->second);
-      held_->erase(held);  // its bytes are in the database now
+      append_bytes(*held);
+      held_->release(name);  // taken: a second append of the name reads the work folder
       return;
     }
   }
@@ -93,37 +116,26 @@ void DatabaseAssembly::append_record(const std::string& name) {
   if (!context_.settings.debug && !platform::remove_file(path)) {
     context_.log.write_log("Error: %s file wasn't deleted\n", path.c_str());
   }
-  append_bytes(bytes);
+  // The vector's buffer stays put when read_records_ grows.
+  read_records_.push_back(std::move(bytes));
+  append_bytes(read_records_.back());
 }
 
 DatabaseAssembly::DatabaseAssembly(BuildContext& context, HeldRecords* held)
-    : context_(context), held_(held) {
-  // Room for the held records and the few small ones from the work folder
-  // at once: growing the buffer would copy the whole database again.
-  size_t held_total = 0;
-  if (held != nullptr) {
-    for (const auto& [name, bytes] : *held) held_total += bytes.size();
-  }
-  platform::reserve_large_buffer(data_, held_total + kSmallRecordsRoom);
-}
+    : context_(context), held_(held) {}
 
 void DatabaseAssembly::append_bytes(std::span<const uint8_t> bytes) {
-  if (sizes_.size() == format::kMaxRecordCount) {
+  if (records_.size() == format::kMaxRecordCount) {
     report_fatal("the database would hold more than %zu records: the dictionary is too large\n",
                  format::kMaxRecordCount);
   }
-  if (data_.size() + bytes.size() > kMaxDataTotal) {
+  if (data_total_ + bytes.size() > kMaxDataTotal) {
     report_fatal("the database would be larger than 2 GB: the dictionary is too large\n");
   }
+  records_.push_back(bytes);
+  data_total_ += bytes.size();
 
-  if (data_.size() + bytes.size() > data_.capacity()) {
-    platform::reserve_large_buffer(data_,
-                                   std::max(2 * data_.capacity(), data_.size() + bytes.size()));
-  }
-  data_.insert(data_.end(), bytes.begin(), bytes.end());
-  sizes_.push_back(static_cast<uint32_t>(bytes.size()));
-
-  const int total = static_cast<int>(data_.size());
+  const int total = static_cast<int>(data_total_);
   if (context_.settings.debug) {
     context_.console.print("\r%d byte has been allocated, %ld %% of memory is in use", total,
                            platform::memory_load_percent());
@@ -139,12 +151,12 @@ void DatabaseAssembly::append_matching_records(std::string_view pattern) {
     const std::string_view prefix = pattern.substr(0, star);
     const std::string_view suffix =
         star == std::string_view::npos ? std::string_view() : pattern.substr(star + 1);
-    for (const auto& [name, bytes] : *held_) {
+    for (std::string& name : held_->names()) {
       const bool matches = star == std::string_view::npos
                                ? name == pattern
                                : name.size() >= prefix.size() + suffix.size() &&
                                      name.starts_with(prefix) && name.ends_with(suffix);
-      if (matches) names.push_back(name);
+      if (matches) names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -154,10 +166,13 @@ void DatabaseAssembly::append_matching_records(std::string_view pattern) {
 
 void DatabaseAssembly::write_database(const std::string& path, std::string_view id,
                                       int64_t unix_time) {
-  if (sizes_.empty()) return;  // no record: no database
+  if (records_.empty()) return;  // no record: no database
 
-  const auto header = make_db_header(id, unix_time, static_cast<uint16_t>(sizes_.size()));
-  const std::vector<uint8_t> list = record_list_bytes(sizes_);
+  std::vector<uint32_t> sizes;
+  sizes.reserve(records_.size());
+  for (const auto& record : records_) sizes.push_back(static_cast<uint32_t>(record.size()));
+  const auto header = make_db_header(id, unix_time, static_cast<uint16_t>(sizes.size()));
+  const std::vector<uint8_t> list = record_list_bytes(sizes);
 
   platform::ReplacingOutput output;
   if (!output.create(path)) {
@@ -168,14 +183,14 @@ void DatabaseAssembly::write_database(const std::string& path, std::string_view 
   if (platform::file_exists(path)) platform::copy_file_mode(path, output.temp_path());
   output.file().write(header.data(), header.size());
   output.file().write(list);
-  context_.console.print("\nData size to be written %d byte\n", static_cast<int>(data_.size()));
-  output.file().write(data_);
+  context_.console.print("\nData size to be written %d byte\n", static_cast<int>(data_total_));
+  for (const auto& record : records_) output.file().write(record);
   if (!output.commit()) {
     report_fatal(
         "could not write the database '%s': %s; an earlier file of that name is left as it was\n",
         path.c_str(), platform::error_text(output.error_code()).c_str());
   }
-  context_.console.print("%d byte has been successfully written\n", static_cast<int>(data_.size()));
+  context_.console.print("%d byte has been successfully written\n", static_cast<int>(data_total_));
 }
 
 void assemble_database(BuildContext& context, HeldRecords* held) {

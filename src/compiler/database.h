@@ -18,12 +18,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compiler/format.h"
+#include "compiler/record_run.h"
 #include "driver/build_context.h"
 
 namespace lexbuild {
@@ -38,9 +40,32 @@ std::vector<uint8_t> record_list_bytes(std::span<const uint32_t> sizes);
 
 /// Record files that a build without --debug keeps in memory instead of
 /// writing them to the work folder, by their file names.
-using HeldRecords = std::map<std::string, std::vector<uint8_t>, std::less<>>;
+class HeldRecords {
+ public:
+  /// Holds `bytes` as the record file `name`.
+  void hold(std::string name, std::vector<uint8_t> bytes);
+  /// Holds record k of `run` as the record file `name_of(k)`.
+  void hold_run(RecordRun run, const std::function<std::string(size_t)>& name_of);
 
-/// Gathers records in memory and writes the database in one go.
+  /// The record held as `name`, or nothing.
+  std::optional<std::span<const uint8_t>> find(std::string_view name) const;
+  /// Forgets the name `name`; the bytes stay valid as long as this object.
+  void release(std::string_view name);
+
+  /// The names held, in ascending order.
+  std::vector<std::string> names() const;
+  size_t size() const { return records_.size(); }
+
+ private:
+  // The bytes stay where they are when these grow: a moved vector or run
+  // keeps its buffer.
+  std::vector<std::vector<uint8_t>> buffers_;
+  std::vector<RecordRun> runs_;
+  std::map<std::string, std::span<const uint8_t>, std::less<>> records_;
+};
+
+/// Gathers the records and writes the database in one go. Held records are
+/// written from where they are held; records from files are kept here.
 class DatabaseAssembly {
  public:
   /// Records named in `held` are taken from it instead of the work folder.
@@ -57,8 +82,8 @@ class DatabaseAssembly {
   /// name order.
   void append_matching_records(std::string_view pattern);
 
-  size_t record_count() const { return sizes_.size(); }
-  size_t data_total() const { return data_.size(); }
+  size_t record_count() const { return records_.size(); }
+  size_t data_total() const { return data_total_; }
 
   /// Writes the database to `path` when at least one record was appended.
   /// It is written beside `path` under a temporary name and renamed over it,
@@ -71,8 +96,9 @@ class DatabaseAssembly {
 
   BuildContext& context_;
   HeldRecords* held_;
-  std::vector<uint8_t> data_;
-  std::vector<uint32_t> sizes_;
+  std::vector<std::vector<uint8_t>> read_records_;  // the records read from files
+  std::vector<std::span<const uint8_t>> records_;   // every record, in database order
+  size_t data_total_ = 0;
 };
 
 /// Appends every record file (held ones from `held`) in the database's

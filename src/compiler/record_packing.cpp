@@ -44,11 +44,12 @@ std::string chunk_record_file_name(ChunkKind kind, uint32_t number) {
   return std::string(name, static_cast<size_t>(n));
 }
 
-ChunkPacking::ChunkPacking(ChunkKind kind)
+ChunkPacking::ChunkPacking(ChunkKind kind, size_t expected_bytes)
     : packer_(kind, [this](uint32_t, std::span<const uint8_t> record) {
-        packed_.records.emplace_back(record.begin(), record.end());
+        packed_.records.append(record);
       }) {
   packed_.kind = kind;
+  packed_.records.reserve(expected_bytes);
 }
 
 void ChunkPacking::add_chunk(uint32_t first, uint32_t count, std::span<const uint8_t> data) {
@@ -73,10 +74,10 @@ uint32_t pack_records(BuildContext& context, WordTable& table, PackedChunks pack
   link_word_table(table, packed.placements, kind);
   const auto count = static_cast<uint32_t>(packed.records.size());
   if (held != nullptr) {
-    for (uint32_t number = 0; number < count; ++number) {
-      (*held)[chunk_record_file_name(kind, number)] = std::move(packed.records[number]);
-    }
-    (*held)[index_name] = std::move(packed.index);
+    held->hold_run(std::move(packed.records), [kind](size_t number) {
+      return chunk_record_file_name(kind, static_cast<uint32_t>(number));
+    });
+    held->hold(index_name, std::move(packed.index));
     return count;
   }
   const size_t last = packed.records.size() - 1;

@@ -11,6 +11,7 @@
 #include "compiler/chunk_files.h"
 #include "compiler/database.h"
 #include "compiler/record_packer.h"
+#include "compiler/record_run.h"
 #include "compiler/word_table.h"
 #include "driver/build_context.h"
 
@@ -23,7 +24,7 @@ std::string chunk_record_file_name(ChunkKind kind, uint32_t number);
 /// the compressed chunks come, and where each chunk went.
 struct PackedChunks {
   ChunkKind kind = ChunkKind::kWords;
-  std::vector<std::vector<uint8_t>> records;  // W or T of them, at least 1 once finished
+  RecordRun records;  // W or T of them, at least 1 once finished
   std::vector<uint8_t> index;
   std::vector<ChunkPlacement> placements;  // in entry order
   uint32_t entries = 0;                    // covered by the chunks
@@ -33,7 +34,9 @@ struct PackedChunks {
 /// into records held in memory: the only way record bytes are made.
 class ChunkPacking {
  public:
-  explicit ChunkPacking(ChunkKind kind);
+  /// `expected_bytes` is about how many bytes the records will take (the
+  /// size of the text they compress will do); room for them is reserved.
+  explicit ChunkPacking(ChunkKind kind, size_t expected_bytes = 0);
   ChunkPacking(const ChunkPacking&) = delete;  // the packer's sink points here
   ChunkPacking& operator=(const ChunkPacking&) = delete;
 

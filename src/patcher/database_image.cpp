@@ -17,6 +17,10 @@ uint16_t record_count(std::span<const uint8_t> image) {
 }
 
 std::optional<size_t> find_header_record(std::span<const uint8_t> image) {
+  return find_header_record(image, image.size());
+}
+
+std::optional<size_t> find_header_record(std::span<const uint8_t> image, uint64_t file_size) {
   if (image.size() < kDbHeaderSize) return std::nullopt;
   const size_t count = record_count(image);
   const size_t list_end = kDbHeaderSize + count * kRecordEntrySize;
@@ -24,14 +28,26 @@ std::optional<size_t> find_header_record(std::span<const uint8_t> image) {
   // Every offset must lie within the file: moving the records later adds to
   // each one, and an offset past the end would mean a damaged list.
   for (size_t k = 0; k < count; ++k) {
-    if (get_be32(image.data() + kDbHeaderSize + k * kRecordEntrySize) > image.size()) {
+    if (get_be32(image.data() + kDbHeaderSize + k * kRecordEntrySize) > file_size) {
       return std::nullopt;
     }
   }
   const size_t offset = get_be32(image.data() + kDbHeaderSize);
   // Record 0 is rewritten in place, so it must not share bytes with the list.
-  if (offset < list_end || image.size() - offset < format::kHeaderRecordSize) return std::nullopt;
+  if (offset < list_end || image.size() < offset ||
+      image.size() - offset < format::kHeaderRecordSize) {
+    return std::nullopt;
+  }
   return offset;
+}
+
+size_t header_record_reach(std::span<const uint8_t> image) {
+  if (image.size() < kDbHeaderSize) return kDbHeaderSize;
+  const size_t list_end = kDbHeaderSize + record_count(image) * kRecordEntrySize;
+  if (record_count(image) == 0 || image.size() < list_end) return list_end;
+  const size_t record0_end =
+      size_t{get_be32(image.data() + kDbHeaderSize)} + format::kHeaderRecordSize;
+  return std::max(list_end, record0_end);
 }
 
 bool can_grow(std::span<const uint8_t> image, size_t count, uint64_t added_bytes) {

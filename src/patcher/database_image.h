@@ -24,6 +24,16 @@ uint16_t record_count(std::span<const uint8_t> image);
 /// record list or running past the end of the file.
 std::optional<size_t> find_header_record(std::span<const uint8_t> image);
 
+/// find_header_record() for `image`, the first bytes of a file of
+/// `file_size` bytes: the same answer as for the whole file once `image`
+/// reaches the end of record 0's first 550 bytes or of the file.
+std::optional<size_t> find_header_record(std::span<const uint8_t> image, uint64_t file_size);
+
+/// How many of a database's first bytes find_header_record() needs, given
+/// the `image` of its first bytes read so far: at least the header, then the
+/// record list, then up to the end of record 0's first 550 bytes.
+size_t header_record_reach(std::span<const uint8_t> image);
+
 /// Whether `image` can take `count` more records holding `added_bytes` bytes
 /// in all: the record count stays 16-bit and every data offset 32-bit.
 bool can_grow(std::span<const uint8_t> image, size_t count, uint64_t added_bytes);

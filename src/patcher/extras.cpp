@@ -83,6 +83,44 @@ void replace_database(const std::string& database, std::span<const uint8_t> imag
   }
 }
 
+// The first bytes of `database`, enough for find_header_record() to give
+// the answer it gives for the whole file of `file_size` bytes.
+std::vector<uint8_t> read_header_part(const std::string& database, uint64_t file_size) {
+  platform::InputFile file;
+  if (!file.open(database)) report_fatal_plain(kDatabaseOpenFailure);
+  std::vector<uint8_t> image;
+  for (;;) {
+    const size_t want =
+        static_cast<size_t>(std::min<uint64_t>(header_record_reach(image), file_size));
+    if (want <= image.size()) return image;
+    const size_t old_size = image.size();
+    image.resize(want);
+    const size_t got = file.read(image.data() + old_size, want - old_size);
+    image.resize(old_size + got);
+    if (file.failed()) {
+      report_fatal("cannot read %s: %s\n", database.c_str(),
+                   platform::error_text(file.error_code()).c_str());
+    }
+    if (got < want - old_size) return image;  // the file is shorter than it was
+  }
+}
+
+// Whether the header record would change. Without fonts to add nothing
+// else can: a large database is then not read whole only to be left as it was.
+bool header_record_changes(const std::string& database, const HeaderRecordPatch& patch) {
+  const std::optional<uint64_t> file_size = platform::file_size(database);
+  if (!file_size) report_fatal_plain(kDatabaseOpenFailure);
+  std::vector<uint8_t> part = read_header_part(database, *file_size);
+  const std::optional<size_t> record0 = find_header_record(part, *file_size);
+  if (!record0) report_fatal_plain(kWrongCrc);
+  const std::span<uint8_t> header_record =
+      std::span(part).subspan(*record0, format::kHeaderRecordSize);
+  if (!header_record_intact(header_record)) report_fatal_plain(kWrongCrc);
+  const std::vector<uint8_t> old_header_record(header_record.begin(), header_record.end());
+  patch_header_record(header_record, patch);
+  return !std::ranges::equal(header_record, old_header_record);
+}
+
 }  // namespace
 
 void apply_extras(const std::vector<std::string>& args, const std::string& database,
@@ -92,6 +130,13 @@ void apply_extras(const std::vector<std::string>& args, const std::string& datab
   // Check, read and verify everything first: nothing is written before the
   // whole new version exists in memory.
   if (!platform::file_updatable(database)) report_fatal_plain(kDatabaseOpenFailure);
+  const ExtrasOptions options = read_extras_options(args);
+  if (!options.text_font && !options.list_font &&
+      !header_record_changes(database,
+                             HeaderRecordPatch{options.pictures_db, options.allow_html, {}, {}})) {
+    return;
+  }
+
   std::vector<uint8_t> image;
   int error = 0;
   if (!platform::read_file(database, image, &error)) {
@@ -103,7 +148,6 @@ void apply_extras(const std::vector<std::string>& args, const std::string& datab
       std::span(image).subspan(*record0, format::kHeaderRecordSize);
   if (!header_record_intact(header_record)) report_fatal_plain(kWrongCrc);
 
-  const ExtrasOptions options = read_extras_options(args);
   const Fonts fonts = read_fonts(options);
 
   const uint16_t count = record_count(image);

@@ -1,5 +1,6 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -31,19 +32,22 @@ long peak_memory_kb() {
   return usage.ru_maxrss;
 }
 
-void reserve_large_buffer(std::vector<uint8_t>& buffer, size_t capacity) {
-  if (capacity <= buffer.capacity()) return;
-  buffer.reserve(capacity);
-  // Transparent huge pages cover whole, aligned 2 MiB spans of the buffer;
-  // the advice is only a hint, and a system without them ignores it.
+void advise_large_pages(const void* data, size_t bytes) {
+  // Transparent huge pages cover whole, aligned 2 MiB spans of the buffer.
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const auto begin = reinterpret_cast<uintptr_t>(buffer.data());
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<uintptr_t>(data);
   const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t last = (begin + buffer.capacity()) & ~(kHugePage - 1);
-  if (last > first) {
-    // Offsets from the buffer keep its pointer's provenance.
-    ::madvise(buffer.data() + (first - begin), last - first, MADV_HUGEPAGE);
-  }
+  const uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
+  if (last <= first) return;
+  // Addresses are formed from the buffer's own pointer, which keeps its provenance.
+  auto* const at = const_cast<uint8_t*>(static_cast<const uint8_t*>(data));
+  ::madvise(at + (first - begin), last - first, MADV_HUGEPAGE);
+  // The buffer's start, before its first large page, stays in small pages;
+  // it is filled first, so it is made present at once instead of one
+  // fault a page. Systems without the advice (before Linux 5.14) refuse it.
+  const uintptr_t head = begin & ~(page - 1);
+  if (first > head) ::madvise(at - (begin - head), first - head, MADV_POPULATE_WRITE);
 }
 
 }  // namespace lexbuild::platform

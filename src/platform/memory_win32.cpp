@@ -21,9 +21,8 @@ long peak_memory_kb() {
   return static_cast<long>(counters.PeakWorkingSetSize / 1024);
 }
 
-// Large pages on Windows need a privilege that users do not hold.
-void reserve_large_buffer(std::vector<uint8_t>& buffer, size_t capacity) {
-  buffer.reserve(capacity);
-}
+// Large pages on Windows need a privilege that a user's account does not
+// hold: the hint has nothing to ask for.
+void advise_large_pages(const void* /*data*/, size_t /*bytes*/) {}
 
 }  // namespace lexbuild::platform

@@ -78,9 +78,9 @@ TEST_F(AssemblyTest, HeldRecordsTakeTheirPlaceAmongTheFilesByName) {
   make_record("rec_words_000000.bin");
   make_record("rec_words_000002.bin");
   HeldRecords held;
-  held["rec_words_000001.bin"] = bytes_of("held 1");
-  held["rec_words_000003.bin"] = bytes_of("held 3");
-  held["rec_trans_000000.bin"] = bytes_of("not words");
+  held.hold("rec_words_000001.bin", bytes_of("held 1"));
+  held.hold("rec_words_000003.bin", bytes_of("held 3"));
+  held.hold("rec_trans_000000.bin", bytes_of("not words"));
   DatabaseAssembly database(context, &held);
   database.append_matching_records("rec_words_*.bin");
   EXPECT_EQ(database.record_count(), 4u);

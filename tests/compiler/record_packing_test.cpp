@@ -70,9 +70,15 @@ TEST_F(RecordPackingTest, HeldRecordsStayInMemory) {
   EXPECT_EQ(pack_records(context, table, words, 36, &held), 2u);
   EXPECT_TRUE(list_folder(work.path()).empty());
   ASSERT_EQ(held.size(), 3u);
-  EXPECT_EQ(held["rec_words_000000.bin"], words.records[0]);
-  EXPECT_EQ(held["rec_words_000001.bin"], words.records[1]);
-  EXPECT_EQ(held["rec_indW.bin"], words.index);
+  const auto held_bytes = [&held](std::string_view name) {
+    const auto bytes = held.find(name);
+    return bytes ? Bytes(bytes->begin(), bytes->end()) : Bytes();
+  };
+  EXPECT_EQ(held_bytes("rec_words_000000.bin"),
+            Bytes(words.records[0].begin(), words.records[0].end()));
+  EXPECT_EQ(held_bytes("rec_words_000001.bin"),
+            Bytes(words.records[1].begin(), words.records[1].end()));
+  EXPECT_EQ(held_bytes("rec_indW.bin"), words.index);
   EXPECT_EQ(table.levels[0][0].words_record, 1);
 }
 
