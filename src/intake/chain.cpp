@@ -71,10 +71,7 @@ void read_csv_source(BuildContext& context, CurrentList& list, const SourceLocal
 }
 
 void convert_and_sort(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
-  if (context.settings.to_unicode != 0 && !list.is_utf16()) {
-    list.write_held();  // the conversion reads the file
-    dic_unicode(context, list, locale);
-  }
+  if (context.settings.to_unicode != 0 && !list.is_utf16()) dic_unicode(context, list, locale);
   context.console.print("%s\n", "Sorting...");
   if (sort_list(context, list.path(), locale, list.take_held()) == 0) {
     check_some_entry(context, list);

@@ -39,19 +39,6 @@ std::optional<std::vector<uint8_t>> CurrentList::take_held() {
   return contents;
 }
 
-void CurrentList::write_held() {
-  const std::optional<std::vector<uint8_t>> contents = take_held();
-  if (!contents) return;
-  int error = 0;
-  if (!platform::write_file(path_, *contents, &error)) {
-    remove();
-    report_fatal(
-        "could not write file %s: %s; make room in that folder, or set TMP to another "
-        "one\n",
-        path_.c_str(), platform::error_text(error).c_str());
-  }
-}
-
 StageFile::StageFile(BuildContext& context, std::string_view prefix, platform::FileMode mode)
     : files_(context.files) {
   for (;;) {

@@ -52,9 +52,6 @@ class CurrentList {
   bool is_held() const { return held_.has_value(); }
   /// The held contents, which are no longer held; none when nothing is.
   std::optional<std::vector<uint8_t>> take_held();
-  /// Writes the held contents into the stage file, for a stage that reads
-  /// it; fatal, naming it, when that fails. Nothing happens when none are held.
-  void write_held();
 
  private:
   Settings& settings_;

@@ -1,6 +1,7 @@
 #include "intake/unicode_conversion.h"
 
 #include "driver/report.h"
+#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -9,6 +10,30 @@ constexpr char16_t kReplacementCharacter = 0xFFFD;
 
 // Bytes converted between two writes to the stage file.
 constexpr size_t kChunk = 1 << 16;
+
+// The list that the splitter left in memory for the sort, converted there:
+// writing it out only to read it back would cost more than the conversion.
+// Its stage file is created empty, to hold the name; the sort writes it.
+void convert_held(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
+  const std::vector<uint8_t> text = *list.take_held();
+  StageFile output(context, "dic_unicode");
+  context.console.print("%s\n", "Converting to unicode...");
+
+  Utf16ListEncoder encoder(locale, context.console);
+  std::vector<uint8_t> bytes;
+  platform::reserve_large_buffer(bytes, 2 * text.size() + 2);
+  // Read as a text-mode read of the file gives it: CR LF as LF, and the end
+  // at the first 0x1A.
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint8_t c = text[i];
+    if (c == 0x1A) break;
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') c = text[++i];
+    encoder.put(c, bytes);
+  }
+  output.close();
+  list.replace(output.path());
+  list.hold(std::move(bytes));
+}
 
 }  // namespace
 
@@ -37,6 +62,10 @@ void Utf16ListEncoder::put(uint8_t c, std::vector<uint8_t>& out) {
 }
 
 void dic_unicode(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
+  if (list.is_held()) {
+    convert_held(context, list, locale);
+    return;
+  }
   platform::InputFile input;
   open_list(input, list.path());
   StageFile output(context, "dic_unicode");

@@ -32,7 +32,8 @@ class Utf16ListEncoder {
 
 /// The conversion stage, `dic_unicode`: converts the current list into its
 /// `dic_unicode` stage file, which becomes the current list (the previous
-/// one is deleted when it was a stage file, never the user's source).
+/// one is deleted when it was a stage file, never the user's source). A list
+/// held in memory is converted there and stays held, for the sort.
 void dic_unicode(BuildContext& context, CurrentList& list, const SourceLocale& locale);
 
 }  // namespace lexbuild

@@ -148,11 +148,12 @@ TEST_F(IoFaults, AStageFileOfEitherChainThatCannotBeWrittenWhole) {
   expect_clean_failure(r, "could not write file " + dir_.file("csv_out1"));
   EXPECT_EQ(stage_files("csv_"), std::vector<std::string>{});
 
-  // The 16-bit list is twice as long as the 8-bit ones before it.
+  // The 16-bit list is twice as long as the 8-bit ones before it, and in
+  // either chain it too reaches the disk only sorted.
   r = build_with_limit(list * 3 / 2, {"--to_unicode=1"});
-  expect_clean_failure(r, "could not write file " + dir_.file("dic_unicode"));
+  expect_clean_failure(r, "could not write the sorted list " + dir_.file("dic_unicode"));
   r = build_with_limit(list * 3 / 2, {"--infile=one.csv", "--to_unicode=1"});
-  expect_clean_failure(r, "could not write file " + dir_.file("dic_unicode"));
+  expect_clean_failure(r, "could not write the sorted list " + dir_.file("dic_unicode"));
   EXPECT_EQ(stage_files("dic_"), std::vector<std::string>{});
   expect_next_build_whole();
 }

@@ -70,6 +70,26 @@ TEST_F(UnicodeConversionStage, ReplacesAStageFileButNeverTheSource) {
   EXPECT_EQ(stage_files(), std::vector<std::string>{"dic_unicode2"});
 }
 
+TEST_F(UnicodeConversionStage, AHeldListIsConvertedInMemoryAsItsFileWouldBe) {
+  const std::string text =
+      "dog\t\xE4\r\ncat\rcow\r\r\nend\x1A"
+      "after\n";
+  const SourceLocale locale = SourceLocale::select("German");
+  source(text);
+  CurrentList from_file(settings_);
+  dic_unicode(context_, from_file, locale);
+  const std::vector<uint8_t> expected = read_bytes(from_file.path());
+
+  CurrentList held(settings_);
+  held.hold(bytes_of(text));
+  dic_unicode(context_, held, locale);
+  EXPECT_EQ(held.path(), tmp_.file("dic_unicode2"));
+  EXPECT_EQ(read_bytes(held.path()), std::vector<uint8_t>{}) << "created, to hold the name";
+  const std::optional<std::vector<uint8_t>> converted = held.take_held();
+  ASSERT_TRUE(converted.has_value()) << "still held, for the sort";
+  EXPECT_EQ(to_hex(*converted), to_hex(expected));
+}
+
 TEST_F(UnicodeConversionStage, AListThatCannotBeOpenedIsFatalBeforeAnythingIsWritten) {
   settings_.infile = work_.file("gone");
   CurrentList list(settings_);
