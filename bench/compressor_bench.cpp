@@ -61,6 +61,16 @@ const Maker kTranslations = [](uint32_t seed) { return testing::translation_chun
 const Maker kDictionaryWords = [](uint32_t seed) {
   return testing::dictionary_word_chunk(seed, kChunk);
 };
+// A UTF-16 dictionary's translations: every character of Latin text is a
+// byte and a zero, so four bytes tell apart only two characters.
+const Maker kUtf16Translations = [](uint32_t seed) {
+  std::vector<uint8_t> wide;
+  for (const uint8_t byte : testing::translation_chunk(seed, kChunk / 2)) {
+    wide.push_back(byte);
+    wide.push_back(0);
+  }
+  return wide;
+};
 const Maker kArticles = [](uint32_t seed) { return testing::article_chunk(seed, kChunk); };
 const Maker kRandom = [](uint32_t seed) { return testing::random_bytes(seed, kChunk); };
 const Maker kOneByte = [](uint32_t seed) {
@@ -76,6 +86,8 @@ BENCHMARK_CAPTURE(fast, word_chunks, kWords);
 BENCHMARK_CAPTURE(reference, word_chunks, kWords);
 BENCHMARK_CAPTURE(fast, translation_chunks, kTranslations);
 BENCHMARK_CAPTURE(reference, translation_chunks, kTranslations);
+BENCHMARK_CAPTURE(fast, utf16_translation_chunks, kUtf16Translations);
+BENCHMARK_CAPTURE(reference, utf16_translation_chunks, kUtf16Translations);
 BENCHMARK_CAPTURE(fast, dictionary_word_chunks, kDictionaryWords);
 BENCHMARK_CAPTURE(reference, dictionary_word_chunks, kDictionaryWords);
 BENCHMARK_CAPTURE(fast, article_chunks, kArticles);
