@@ -5,6 +5,7 @@
 
 #include "compiler/format.h"
 #include "driver/report.h"
+#include "intake/byte_search.h"
 
 namespace lexbuild {
 namespace {
@@ -15,8 +16,6 @@ constexpr uint8_t kTab = 0x09;
 constexpr uint8_t kSpace = 0x20;
 constexpr uint8_t kBackslash = 0x5C;
 constexpr uint8_t kLetterN = 0x6E;
-/// The bytes CR LF read as one little-endian unit.
-constexpr uint16_t kUnitLineEnd = 0x0A0D;
 
 /// A translation record stays below the chunk limit, in its long form too.
 constexpr size_t kMaxTranslationBytes = format::kChunkLimit - 1 - kLongTranslationHead;
@@ -100,24 +99,19 @@ EntryParser::BlockProgress EntryParser::parse_block(std::span<const uint8_t> dat
     line.reserve(kMaxLineUnits);
     size_t pos = 0;
     while (pos < units) {
-      if (!at_end) {
-        // A line whose end is not in the block is read with the next one,
-        // unless it is too long anyway.
-        size_t end = pos;
-        while (end < units && unit_at(end) != kUnitLineEnd) ++end;
-        if (end == units && end - pos <= kMaxLineUnits) return {2 * pos, false};
-      }
+      const uint8_t* from = data.data() + 2 * pos;
+      const uint8_t* last = data.data() + 2 * units;
+      const size_t end = pos + static_cast<size_t>(find_unit(from, last, kCr, kLf) - from) / 2;
+      // A line whose end is not in the block is read with the next one,
+      // unless it is too long anyway.
+      if (!at_end && end == units && end - pos <= kMaxLineUnits) return {2 * pos, false};
       ++line_number_;
-      line.clear();
-      while (pos < units) {
-        const uint16_t u = unit_at(pos);
-        ++pos;
-        if (u == kUnitLineEnd) break;
-        if (line.size() == kMaxLineUnits) {
-          entry_fatal<uint16_t>(line, "the line is longer than 4095 characters; shorten the entry");
-        }
-        line.push_back(u);
+      line.resize(std::min(end - pos, kMaxLineUnits));
+      for (size_t k = 0; k < line.size(); ++k) line[k] = unit_at(pos + k);
+      if (end - pos > kMaxLineUnits) {
+        entry_fatal<uint16_t>(line, "the line is longer than 4095 characters; shorten the entry");
       }
+      pos = end < units ? end + 1 : end;
       if (line.empty()) return {2 * pos, true};  // an empty line ends the list
       handle_line<uint16_t>(line, trace);
     }

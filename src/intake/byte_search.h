@@ -25,4 +25,16 @@ inline size_t count_byte(const uint8_t* first, const uint8_t* last, uint8_t byte
   return count;
 }
 
+/// The first 16-bit unit of the bytes `low`, `high` in [first, last), a run
+/// of whole units from `first`, or `last`. The low byte is searched for: in
+/// most 16-bit text it is far rarer than the zero high bytes.
+inline const uint8_t* find_unit(const uint8_t* first, const uint8_t* last, uint8_t low,
+                                uint8_t high) {
+  for (const uint8_t* at = find_byte(first, last, low); at != last;
+       at = find_byte(at + 1, last, low)) {
+    if ((at - first) % 2 == 0 && last - at >= 2 && at[1] == high) return at;
+  }
+  return last;
+}
+
 }  // namespace lexbuild

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "intake/byte_search.h"
+
 namespace lexbuild {
 namespace {
 
@@ -52,30 +54,21 @@ ListLines split_8bit(std::span<const uint8_t> data, bool* too_long) {
 
 ListLines split_16bit(std::span<const uint8_t> data, bool* too_long) {
   ListLines lines;
-  const size_t size = data.size() & ~size_t{1};
-  size_t start = 0;
-  size_t key = 0;
-  bool has_tab = false;
-  for (size_t i = 0; i < size; i += 2) {
-    const uint8_t low = data[i];
-    const uint8_t high = data[i + 1];
-    if (low == kCr && high == kLf) {
-      if (!add_line(lines, start, i - start, key, has_tab)) {
-        *too_long = true;
-        return {};
-      }
-      start = i + 2;
-      has_tab = false;
-    } else if (low == kTab && high == 0 && !has_tab) {
-      has_tab = true;
-      key = i - start;
+  if (data.size() < 2) return lines;  // no unit (and maybe no pointer to add to)
+  const uint8_t* begin = data.data();
+  const uint8_t* last = begin + (data.size() & ~size_t{1});
+  for (const uint8_t* start = begin;;) {
+    const uint8_t* end = find_unit(start, last, kCr, kLf);
+    const uint8_t* tab = find_unit(start, end, kTab, 0);
+    const auto offset = static_cast<uint64_t>(start - begin);
+    if (!add_line(lines, offset, static_cast<uint64_t>(end - start),
+                  tab != end ? static_cast<uint64_t>(tab - start) : 0, tab != end)) {
+      *too_long = true;
+      return {};
     }
+    if (end == last) return lines;
+    start = end + 2;
   }
-  if (!add_line(lines, start, size - start, key, has_tab)) {
-    *too_long = true;
-    return {};
-  }
-  return lines;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "intake/unicode_conversion.h"
 
+#include <cstring>
+
 #include "driver/report.h"
 #include "platform/memory.h"
 
@@ -21,15 +23,8 @@ void convert_held(BuildContext& context, CurrentList& list, const SourceLocale& 
 
   Utf16ListEncoder encoder(locale, context.console);
   std::vector<uint8_t> bytes;
-  platform::reserve_large_buffer(bytes, 2 * text.size() + 2);
-  // Read as a text-mode read of the file gives it: CR LF as LF, and the end
-  // at the first 0x1A.
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint8_t c = text[i];
-    if (c == 0x1A) break;
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') c = text[++i];
-    encoder.put(c, bytes);
-  }
+  platform::reserve_large_buffer(bytes, 2 * text.size());
+  encoder.put_text(text, bytes);
   output.close();
   list.replace(output.path());
   list.hold(std::move(bytes));
@@ -37,28 +32,52 @@ void convert_held(BuildContext& context, CurrentList& list, const SourceLocale& 
 
 }  // namespace
 
+Utf16ListEncoder::Utf16ListEncoder(const SourceLocale& locale, Console& console)
+    : locale_(locale), console_(console) {
+  for (size_t b = 0; b < bytes_.size(); ++b) {
+    const auto converted = locale.unit(static_cast<uint8_t>(b));
+    defined_[b] = converted.has_value();
+    // Stored as it is, low byte first: a unit with a 0x0A or 0x0D byte is
+    // no line end.
+    const char16_t unit = converted.value_or(kReplacementCharacter);
+    bytes_[b] = {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)};
+    plain_[b] = defined_[b] && b != '\n' && b != '\r' && b != 0x1A;
+  }
+  bytes_['\n'] = {0x0D, 0x0A};  // the list's line end
+  defined_['\n'] = true;
+}
+
+void Utf16ListEncoder::warn_undefined(uint8_t c) {
+  if (warned_) return;
+  report_warning(console_,
+                 "(WARNING) line %d: byte 0x%02X is not a character of code page %d, "
+                 "U+FFFD written instead\n",
+                 line_, c, locale_.code_page());
+  warned_ = true;
+}
+
 void Utf16ListEncoder::put(uint8_t c, std::vector<uint8_t>& out) {
-  if (c == '\n') {
-    out.push_back(0x0D);
-    out.push_back(0x0A);
-    ++line_;
-    warned_ = false;
-    return;
+  uint8_t bytes[2];
+  put_unit(c, bytes);
+  out.insert(out.end(), bytes, bytes + 2);
+}
+
+void Utf16ListEncoder::put_text(std::span<const uint8_t> text, std::vector<uint8_t>& out) {
+  const size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  uint8_t* at = out.data() + start;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint8_t c = text[i];
+    if (plain_[c]) {  // nearly every byte: its unit, and nothing else to do
+      std::memcpy(at, bytes_[c].data(), 2);
+      at += 2;
+      continue;
+    }
+    if (c == 0x1A) break;
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') c = text[++i];
+    at = put_unit(c, at);
   }
-  char16_t unit = kReplacementCharacter;
-  if (const auto converted = locale_.unit(c)) {
-    unit = *converted;
-  } else if (!warned_) {
-    report_warning(console_,
-                   "(WARNING) line %d: byte 0x%02X is not a character of code page %d, "
-                   "U+FFFD written instead\n",
-                   line_, c, locale_.code_page());
-    warned_ = true;
-  }
-  // Stored as it is, low byte first: a unit with a 0x0A or 0x0D byte is no
-  // line end.
-  out.push_back(static_cast<uint8_t>(unit & 0xFF));
-  out.push_back(static_cast<uint8_t>(unit >> 8));
+  out.resize(static_cast<size_t>(at - out.data()));
 }
 
 void dic_unicode(BuildContext& context, CurrentList& list, const SourceLocale& locale) {

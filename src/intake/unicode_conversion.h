@@ -2,7 +2,9 @@
 // byte through the selected locale's code page.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "driver/build_context.h"
@@ -17,15 +19,41 @@ namespace lexbuild {
 /// U+FFFD and draws one warning for its line.
 class Utf16ListEncoder {
  public:
-  Utf16ListEncoder(const SourceLocale& locale, Console& console)
-      : locale_(locale), console_(console) {}
+  Utf16ListEncoder(const SourceLocale& locale, Console& console);
 
   /// Appends the bytes for character `c` (LF: the line end) to `out`.
   void put(uint8_t c, std::vector<uint8_t>& out);
 
+  /// Appends the bytes for `text` read as a text-mode read of its file
+  /// gives it: CR LF as one line end, and the end at the first 0x1A.
+  void put_text(std::span<const uint8_t> text, std::vector<uint8_t>& out);
+
  private:
+  /// Stores the two bytes for `c` at `at`; returns where the next go.
+  uint8_t* put_unit(uint8_t c, uint8_t* at) {
+    if (c == '\n') {
+      end_line();
+    } else if (!defined_[c]) {
+      warn_undefined(c);
+    }
+    at[0] = bytes_[c][0];
+    at[1] = bytes_[c][1];
+    return at + 2;
+  }
+  void end_line() {
+    ++line_;
+    warned_ = false;
+  }
+  void warn_undefined(uint8_t c);
+
   const SourceLocale& locale_;
   Console& console_;
+  /// Each byte's two bytes in the list: the line end's for LF, U+FFFD's for
+  /// a byte that the code page does not define.
+  std::array<std::array<uint8_t, 2>, 256> bytes_{};
+  std::array<bool, 256> defined_{};
+  /// Bytes that only become their unit: no line end, CR, 0x1A or undefined byte.
+  std::array<bool, 256> plain_{};
   int line_ = 1;
   bool warned_ = false;
 };

@@ -143,6 +143,9 @@ TEST(LocaleSort, SixteenBitListCLocale) {
   // U+040A has the low byte 0x0A, U+0D0A both; neither ends a line.
   EXPECT_EQ(sort_16bit(utf16_list({u"\u040A\t\u0D0A", u"a\t1"}), c),
             utf16_list({u"a\t1", u"\u040A\t\u0D0A"}));
+  // Bytes 0D 0A and 09 00 across two units are no line end and no tab.
+  EXPECT_EQ(sort_16bit(utf16_list({u"b\u0D78\u010A\t1", u"a\u0978\u0100b\t2", u"a\t3"}), c),
+            utf16_list({u"a\t3", u"a\u0978\u0100b\t2", u"b\u0D78\u010A\t1"}));
   EXPECT_EQ(sort_16bit(utf16_list({u"b\t\uFFFF", u"a\t1"}), c), utf16_list({u"a\t1", u"b\t\uFFFF"}))
       << "the unit FFFF is a unit like any other";
 }
