@@ -1,11 +1,13 @@
 #include "compiler/compile.h"
 
+#include <algorithm>
 #include <span>
 #include <string>
 
 #include "compiler/compiler_state.h"
 #include "compiler/entry_parser.h"
 #include "compiler/finish_compile.h"
+#include "compiler/format.h"
 #include "compiler/work_files.h"
 #include "driver/report.h"
 #include "platform/file.h"
@@ -22,8 +24,14 @@ void parse_list_file(BuildContext& context, platform::InputFile& list, TextStore
   // byte a line beyond it: room for them up front spares the copies and the
   // doubled capacity of a growing store, which would otherwise set the
   // build's peak memory. Pages never written cost no memory.
+  // The words take less than the list, and every entry takes a line of at
+  // least four bytes (a word, a tab, a translation and a line end).
   if (const auto size = platform::file_size(settings.infile)) {
     platform::reserve_large_buffer(stores.translations, static_cast<size_t>(*size) + 1);
+    platform::reserve_large_buffer(stores.words, static_cast<size_t>(*size) + 1);
+    platform::reserve_large_buffer(
+        stores.word_offsets,
+        static_cast<size_t>(std::min<uint64_t>(*size / 4, format::kMaxEntries)) + 1);
   }
 
   const std::string trace_path = settings.work_path(kFilterTraceFile);

@@ -1,11 +1,14 @@
 #include "compiler/entry_parser.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "compiler/format.h"
 #include "driver/report.h"
 #include "intake/byte_search.h"
+#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -34,9 +37,14 @@ void append_units(std::vector<uint8_t>& out, std::span<const Unit> units) {
     const size_t start = out.size();
     out.resize(start + 2 * units.size());
     uint8_t* at = out.data() + start;
-    for (const uint16_t u : units) {
-      *at++ = static_cast<uint8_t>(u);
-      *at++ = static_cast<uint8_t>(u >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      if (!units.empty())
+        std::memcpy(at, units.data(), 2 * units.size());  // already low byte first
+    } else {
+      for (const uint16_t u : units) {
+        *at++ = static_cast<uint8_t>(u);
+        *at++ = static_cast<uint8_t>(u >> 8);
+      }
     }
   } else {
     out.insert(out.end(), units.begin(), units.end());
@@ -71,7 +79,10 @@ void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& tra
 
 void EntryParser::parse_stream(const ListReader& read, const TraceSink& trace, size_t block_size) {
   // An even size keeps a block's UTF-16 units whole.
-  std::vector<uint8_t> block(std::max<size_t>(2, block_size + block_size % 2));
+  const size_t size = std::max<size_t>(2, block_size + block_size % 2);
+  std::vector<uint8_t> block;
+  platform::reserve_large_buffer(block, size);
+  block.resize(size);
   size_t held = 0;  // the start of a line that the last block cut off
   for (;;) {
     // A line longer than the block (possible only for small blocks: lines
@@ -107,7 +118,11 @@ EntryParser::BlockProgress EntryParser::parse_block(std::span<const uint8_t> dat
       if (!at_end && end == units && end - pos <= kMaxLineUnits) return {2 * pos, false};
       ++line_number_;
       line.resize(std::min(end - pos, kMaxLineUnits));
-      for (size_t k = 0; k < line.size(); ++k) line[k] = unit_at(pos + k);
+      if constexpr (std::endian::native == std::endian::little) {
+        if (!line.empty()) std::memcpy(line.data(), from, 2 * line.size());
+      } else {
+        for (size_t k = 0; k < line.size(); ++k) line[k] = unit_at(pos + k);
+      }
       if (end - pos > kMaxLineUnits) {
         entry_fatal<uint16_t>(line, "the line is longer than 4095 characters; shorten the entry");
       }

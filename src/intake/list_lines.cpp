@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "intake/byte_search.h"
+#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -31,7 +32,7 @@ ListLines split_8bit(std::span<const uint8_t> data, bool* too_long) {
     size = static_cast<size_t>(static_cast<const uint8_t*>(eof) - begin);
   }
   // One slot per line end, so that the table is allocated once.
-  lines.entries.reserve(static_cast<size_t>(std::count(begin, begin + size, kLf)) + 1);
+  platform::reserve_large_buffer(lines.entries, count_byte(begin, begin + size, kLf) + 1);
   size_t start = 0;
   while (start < size) {
     const void* found = std::memchr(begin + start, kLf, size - start);
@@ -57,6 +58,8 @@ ListLines split_16bit(std::span<const uint8_t> data, bool* too_long) {
   if (data.size() < 2) return lines;  // no unit (and maybe no pointer to add to)
   const uint8_t* begin = data.data();
   const uint8_t* last = begin + (data.size() & ~size_t{1});
+  // At most one line a CR byte, and one after the last.
+  platform::reserve_large_buffer(lines.entries, count_byte(begin, last, kCr) + 1);
   for (const uint8_t* start = begin;;) {
     const uint8_t* end = find_unit(start, last, kCr, kLf);
     const uint8_t* tab = find_unit(start, end, kTab, 0);
