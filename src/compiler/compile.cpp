@@ -1,6 +1,7 @@
 #include "compiler/compile.h"
 
 #include <algorithm>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -24,9 +25,16 @@ void parse_list_file(BuildContext& context, platform::InputFile& list, TextStore
   // byte a line beyond it: room for them up front spares the copies and the
   // doubled capacity of a growing store, which would otherwise set the
   // build's peak memory. Pages never written cost no memory.
-  // The words take less than the list, and every entry takes a line of at
-  // least four bytes (a word, a tab, a translation and a line end).
-  if (const auto size = platform::file_size(settings.infile)) {
+  // The sort's buffer, when it is large enough, already has its memory. The
+  // words take less than the list, and every entry takes a line of at least
+  // four bytes (a word, a tab, a translation and a line end).
+  const std::optional<uint64_t> size = platform::file_size(settings.infile);
+  if (size && context.spare_buffer.capacity() > *size) {
+    stores.translations = std::move(context.spare_buffer);
+    stores.translations.clear();
+  }
+  std::vector<uint8_t>().swap(context.spare_buffer);  // one too small is given back
+  if (size) {
     platform::reserve_large_buffer(stores.translations, static_cast<size_t>(*size) + 1);
     platform::reserve_large_buffer(stores.words, static_cast<size_t>(*size) + 1);
     platform::reserve_large_buffer(

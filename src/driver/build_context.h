@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "driver/build_files.h"
 #include "driver/console.h"
@@ -48,6 +49,10 @@ struct BuildContext {
   /// One-byte lower-case mapping of the locale that the intake selected; the
   /// word table keys use it. The "C" mapping until a locale is selected.
   std::array<uint8_t, 256> lower_case = c_lower_case();
+  /// A large buffer that a stage is done with, emptied but with its memory
+  /// still taken: a later stage that needs one as large fills it instead of
+  /// taking fresh memory, which costs the system more than the filling.
+  std::vector<uint8_t> spare_buffer;
 };
 
 /// The source's name as messages give it: "standard input" for "-".

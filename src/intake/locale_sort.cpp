@@ -125,7 +125,7 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
   return std::move(lines.entries);
 }
 
-size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale,
+size_t sort_list(BuildContext& context, const std::string& path, const SourceLocale& locale,
                  std::optional<std::vector<uint8_t>> held) {
   const ListEncoding encoding =
       context.settings.unicode ? ListEncoding::k16Bit : ListEncoding::k8Bit;
@@ -161,6 +161,9 @@ size_t sort_list(const BuildContext& context, const std::string& path, const Sou
         "to another one\n",
         path.c_str(), platform::error_text(output.error_code()).c_str());
   }
+  // The parser's store is about as large as the list.
+  data.clear();
+  context.spare_buffer = std::move(data);
   return entries;
 }
 

@@ -37,8 +37,9 @@ std::vector<ListLine> sorted_lines(std::span<const uint8_t> data, ListEncoding e
 /// (settings.unicode) with the bytes 0D 0A as line ends. With `held`, those
 /// are the list's contents, which the stage before left in memory: the
 /// sorted list then replaces whatever the file holds. Returns the number of
-/// its lines that hold a TAB, each an entry for the compiler.
-size_t sort_list(const BuildContext& context, const std::string& path, const SourceLocale& locale,
+/// its lines that hold a TAB, each an entry for the compiler. The list's
+/// buffer is left as context.spare_buffer.
+size_t sort_list(BuildContext& context, const std::string& path, const SourceLocale& locale,
                  std::optional<std::vector<uint8_t>> held = std::nullopt);
 
 }  // namespace lexbuild
