@@ -8,7 +8,8 @@
 #   --repeat=R  runs every measurement R times (default 3) and reports the
 #               median by wall time: the machine is shared, so compare the
 #               ratios of one run, not figures of different runs
-#   --largest   also bisects the largest N that the format holds and times it
+#   --largest   also bisects the largest N that the format holds, and the
+#               largest that a --to_unicode=1 build holds, and times them
 #
 # The growth series is N = 10,000, 40,000 and 125,000 (about 40 MB). The
 # work folder (TEMP and TMP) lies in build-release/, on the disk's file
@@ -135,15 +136,22 @@ echo "growth, 8-bit wall time per entry relative to N=$first:" \
          printf " N=%d %.2f", n, (w / n) / (w0 / f) }'
      done)"
 
-if [ "$largest" = 1 ]; then
-  # Bisect the largest N that builds, with the same generator settings.
-  low=125000 high=400000
+# The largest N from $1 to $2 (within 1000) whose list builds with the
+# options after them, with the same generator settings.
+largest_n() {
+  local low=$1 high=$2 mid status
+  shift 2
   while [ $((high - low)) -gt 1000 ]; do
     mid=$(((low + high) / 2))
     generate_list "$mid" >/dev/null
-    read -r _ _ _ _ status < <(run_once "$lexbuild" --infile=list.tab --id=Bench)
+    read -r _ _ _ _ status < <(run_once "$lexbuild" --infile=list.tab --id=Bench "$@")
     if [ "$status" = 0 ]; then low=$mid; else high=$mid; fi
   done
+  echo "$low $high"
+}
+
+if [ "$largest" = 1 ]; then
+  read -r low high < <(largest_n 125000 400000)
   echo
   echo "largest N that the format holds (within 1000): $low"
   header
@@ -153,4 +161,13 @@ if [ "$largest" = 1 ]; then
   generate_list "$high" >/dev/null
   run_once "$lexbuild" --infile=list.tab --id=Bench >/dev/null
   echo "N = $high ends with: $(grep -a 'lexbuild error' "$work/stdout" | head -n 1)"
+
+  # A 16-bit dictionary holds fewer entries: its text takes twice the bytes.
+  read -r low16 _ < <(largest_n 40000 125000 --to_unicode=1)
+  echo
+  echo "largest N that a --to_unicode=1 build holds (within 1000): $low16"
+  header
+  bench_list "$low16"
+  awk -v n="$low16" -v a="${wall[$low16.8]}" -v b="${wall[$low16.16]}" 'BEGIN {
+    printf "N=%d  --to_unicode=1 / 8-bit %.2f\n", n, b / a }'
 fi
