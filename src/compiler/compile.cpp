@@ -68,6 +68,8 @@ void parse_list_file(BuildContext& context, platform::InputFile& list, TextStore
                           platform::error_text(trace.error_code()).c_str());
   }
   stores.close();
+  // A store that took over the sort's buffer holds less than the list did.
+  platform::release_unused_room(stores.translations);
 }
 
 }  // namespace

@@ -22,6 +22,12 @@ long peak_memory_kb();
 /// are not touched.
 void advise_large_pages(const void* data, size_t bytes);
 
+/// Gives the system back the whole pages of `buffer`'s room beyond its
+/// size. A buffer that an earlier stage filled further keeps those pages
+/// otherwise, counted as the build's memory until the buffer goes. Their
+/// bytes are lost; the room stays usable.
+void release_unused_room(std::vector<uint8_t>& buffer);
+
 /// Reserves room for `capacity` elements in `buffer` (as its reserve()
 /// does) and has the fresh memory backed by large pages where it can be.
 template <typename T>

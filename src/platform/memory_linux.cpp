@@ -53,4 +53,13 @@ void advise_large_pages(const void* data, size_t bytes) {
   if (head_end > head) ::madvise(at - (begin - head), head_end - head, MADV_POPULATE_WRITE);
 }
 
+void release_unused_room(std::vector<uint8_t>& buffer) {
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<uintptr_t>(buffer.data());
+  const uintptr_t first = (begin + buffer.size() + page - 1) & ~(page - 1);
+  const uintptr_t last = (begin + buffer.capacity()) & ~(page - 1);
+  if (last <= first) return;
+  ::madvise(buffer.data() + (first - begin), last - first, MADV_DONTNEED);
+}
+
 }  // namespace lexbuild::platform

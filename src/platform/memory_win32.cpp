@@ -25,4 +25,19 @@ long peak_memory_kb() {
 // hold: the hint has nothing to ask for.
 void advise_large_pages(const void* /*data*/, size_t /*bytes*/) {}
 
+void release_unused_room(std::vector<uint8_t>& buffer) {
+  SYSTEM_INFO system{};
+  ::GetSystemInfo(&system);
+  const auto page = static_cast<uintptr_t>(system.dwPageSize);
+  const auto begin = reinterpret_cast<uintptr_t>(buffer.data());
+  const uintptr_t first = (begin + buffer.size() + page - 1) & ~(page - 1);
+  const uintptr_t last = (begin + buffer.capacity()) & ~(page - 1);
+  if (last <= first) return;
+  uint8_t* const at = buffer.data() + (first - begin);
+  // The pages' contents are of no more use, and unlocking pages that were
+  // never locked takes them out of the working set.
+  ::VirtualAlloc(at, last - first, MEM_RESET, PAGE_READWRITE);
+  ::VirtualUnlock(at, last - first);
+}
+
 }  // namespace lexbuild::platform
