@@ -38,8 +38,8 @@ void append_units(std::vector<uint8_t>& out, std::span<const Unit> units) {
     out.resize(start + 2 * units.size());
     uint8_t* at = out.data() + start;
     if constexpr (std::endian::native == std::endian::little) {
-      if (!units.empty())
-        std::memcpy(at, units.data(), 2 * units.size());  // already low byte first
+      // The units in memory are already low byte first.
+      if (!units.empty()) std::memcpy(at, units.data(), 2 * units.size());
     } else {
       for (const uint16_t u : units) {
         *at++ = static_cast<uint8_t>(u);
