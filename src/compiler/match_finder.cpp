@@ -189,7 +189,8 @@ Match MatchFinder::longest_of_four(size_t pos, size_t max_length, uint32_t c) {
     if (length == max_length) break;
     // Only positions that share the first eight bytes can beat eight: a long
     // walk goes on along this candidate's 8-byte chain, which holds them all.
-    if (length >= 8 && steps >= kPromoteAfter && next != chains8_.next()) {
+    // Once a walk of this block has linked it, every walk may take it.
+    if (length >= 8 && (linked8_ || steps >= kPromoteAfter) && next != chains8_.next()) {
       if (!linked8_) link_eight();
       next = chains8_.next();
     }

@@ -192,6 +192,11 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
     expect_agreement(testing::random_bytes(static_cast<uint32_t>(size), size), "random");
   }
   for (uint32_t seed = 1; seed <= 6; ++seed) {
+    // UTF-16 text: every other byte 0, long 4-byte chains, most walks on the 8-byte one.
+    std::vector<uint8_t> wide;
+    for (const uint8_t byte : testing::translation_chunk(seed, 4095))
+      wide.insert(wide.end(), {byte, 0});
+    expect_agreement(wide, "UTF-16 translations");
     expect_agreement(testing::word_chunk(seed, 8191), "words");
     expect_agreement(testing::translation_chunk(seed, 8191), "translations");
     expect_agreement(testing::dictionary_word_chunk(seed, 8191), "dictionary words");
@@ -263,8 +268,9 @@ TEST(Compressor, AgreesOnAdversarialInputs) {
       {"two bytes 256 back", again_at(text("QZ"), 256, 7)},
       {"far 2-byte tie hides a near one",
        cat({text("QZ"), noise(8, 298), text("QZ"), noise(9, 8), text("QZ")})},
-      {"equal matches, the farthest wins", cat({text("abcdefg1"), noise(10, 90), text("abcdefg2"),
-                                                noise(11, 90), text("abcdefg3"), text("abcdefg4 and on")})},
+      {"equal matches, the farthest wins",
+       cat({text("abcdefg1"), noise(10, 90), text("abcdefg2"), noise(11, 90), text("abcdefg3"),
+            text("abcdefg4 and on")})},
       {"full-length ties near the block's end", cat({text("tail"), text("tail"), text("tail")})},
       {"hash neighbours", cat({all_triples, all_triples, all_triples})},
       {"ever longer matches", growing},
