@@ -132,9 +132,11 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
   if (output && list.may_hold()) {
     held.emplace();
     const uint64_t size = platform::file_size(list.path()).value_or(0);
-    // Room for every line end to become CR LF, or every byte a UTF-16 unit:
-    // memory reserved and never written costs nothing.
-    platform::reserve_large_buffer(*held, static_cast<size_t>(2 * size + kHeldSlack));
+    // Room for every line end to become CR LF, or every byte a UTF-16 unit,
+    // and for both when the 8-bit lines are converted to UTF-16 where they
+    // lie: memory reserved and never written costs nothing.
+    const uint64_t growth = settings.to_unicode != 0 && !sixteen_bit ? 4 : 2;
+    platform::reserve_large_buffer(*held, static_cast<size_t>(growth * size + kHeldSlack));
   }
   LineSink sink(output && !held ? &output->out() : nullptr, held ? &*held : nullptr);
 

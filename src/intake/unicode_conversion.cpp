@@ -17,17 +17,15 @@ constexpr size_t kChunk = 1 << 16;
 // writing it out only to read it back would cost more than the conversion.
 // Its stage file is created empty, to hold the name; the sort writes it.
 void convert_held(BuildContext& context, CurrentList& list, const SourceLocale& locale) {
-  const std::vector<uint8_t> text = *list.take_held();
+  std::vector<uint8_t> text = *list.take_held();
   StageFile output(context, "dic_unicode");
   context.console.print("%s\n", "Converting to unicode...");
 
   Utf16ListEncoder encoder(locale, context.console);
-  std::vector<uint8_t> bytes;
-  platform::reserve_large_buffer(bytes, 2 * text.size());
-  encoder.put_text(text, bytes);
+  encoder.convert_in_place(text);
   output.close();
   list.replace(output.path());
-  list.hold(std::move(bytes));
+  list.hold(std::move(text));
 }
 
 }  // namespace
@@ -62,22 +60,39 @@ void Utf16ListEncoder::put(uint8_t c, std::vector<uint8_t>& out) {
   out.insert(out.end(), bytes, bytes + 2);
 }
 
-void Utf16ListEncoder::put_text(std::span<const uint8_t> text, std::vector<uint8_t>& out) {
-  const size_t start = out.size();
-  out.resize(start + 2 * text.size());
-  uint8_t* at = out.data() + start;
-  for (size_t i = 0; i < text.size(); ++i) {
+void Utf16ListEncoder::convert_in_place(std::vector<uint8_t>& text) {
+  // Forward, as the text is read: where it ends, how many units it makes,
+  // and the warnings, each with its line.
+  size_t end = text.size();
+  size_t units = 0;
+  for (size_t i = 0; i < text.size(); ++i, ++units) {
     uint8_t c = text[i];
-    if (plain_[c]) {  // nearly every byte: its unit, and nothing else to do
-      std::memcpy(at, bytes_[c].data(), 2);
-      at += 2;
-      continue;
+    if (plain_[c]) continue;  // nearly every byte: its unit, and nothing else to note
+    if (c == 0x1A) {
+      end = i;
+      break;
     }
-    if (c == 0x1A) break;
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') c = text[++i];
-    at = put_unit(c, at);
+    if (c == '\n') {
+      end_line();
+    } else if (!defined_[c]) {
+      warn_undefined(c);
+    }
   }
-  out.resize(static_cast<size_t>(at - out.data()));
+  // The splitter reserves the room for a list it holds.
+  platform::reserve_large_buffer(text, 2 * units);
+  text.resize(2 * units);
+  // Backward, from the last unit: a unit never lies before the bytes it
+  // comes from, so each byte is read before a unit covers it. (The units
+  // before byte j are at least j / 2, so those from byte j on start at j or
+  // later.)
+  uint8_t* at = text.data() + 2 * units;
+  for (size_t i = end; i-- > 0;) {
+    uint8_t c = text[i];
+    if (c == '\n' && i > 0 && text[i - 1] == '\r') --i;  // CR LF: one line end
+    at -= 2;
+    std::memcpy(at, bytes_[c].data(), 2);
+  }
 }
 
 void dic_unicode(BuildContext& context, CurrentList& list, const SourceLocale& locale) {

@@ -24,9 +24,11 @@ class Utf16ListEncoder {
   /// Appends the bytes for character `c` (LF: the line end) to `out`.
   void put(uint8_t c, std::vector<uint8_t>& out);
 
-  /// Appends the bytes for `text` read as a text-mode read of its file
-  /// gives it: CR LF as one line end, and the end at the first 0x1A.
-  void put_text(std::span<const uint8_t> text, std::vector<uint8_t>& out);
+  /// Turns `text` into its bytes in place, read as a text-mode read of its
+  /// file gives it: CR LF as one line end, and the end at the first 0x1A.
+  /// The 16-bit list takes up to twice the room; a buffer reserved for that
+  /// spares taking fresh memory for a second copy.
+  void convert_in_place(std::vector<uint8_t>& text);
 
  private:
   /// Stores the two bytes for `c` at `at`; returns where the next go.

@@ -71,23 +71,35 @@ TEST_F(UnicodeConversionStage, ReplacesAStageFileButNeverTheSource) {
 }
 
 TEST_F(UnicodeConversionStage, AHeldListIsConvertedInMemoryAsItsFileWouldBe) {
+  // Line ends of every kind, the end at 0x1A, and undefined bytes (0xA1,
+  // 0xA5 in code page 1257) whose warnings name their lines.
   const std::string text =
-      "dog\t\xE4\r\ncat\rcow\r\r\nend\x1A"
-      "after\n";
-  const SourceLocale locale = SourceLocale::select("German");
+      "\xA1og\t\xE0\r\ncat\rcow\r\r\nbee\t\xA5\xA1\n\r\n\rend\x1A"
+      "after\xA1\n";
+  const SourceLocale locale = SourceLocale::select("Lithuanian");
   source(text);
   CurrentList from_file(settings_);
   dic_unicode(context_, from_file, locale);
   const std::vector<uint8_t> expected = read_bytes(from_file.path());
+  const std::string expected_report = console_.text();
+  ASSERT_NE(expected_report.find("line 3: byte 0xA5"), std::string::npos) << expected_report;
 
-  CurrentList held(settings_);
-  held.hold(bytes_of(text));
-  dic_unicode(context_, held, locale);
-  EXPECT_EQ(held.path(), tmp_.file("dic_unicode2"));
-  EXPECT_EQ(read_bytes(held.path()), std::vector<uint8_t>{}) << "created, to hold the name";
-  const std::optional<std::vector<uint8_t>> converted = held.take_held();
-  ASSERT_TRUE(converted.has_value()) << "still held, for the sort";
-  EXPECT_EQ(to_hex(*converted), to_hex(expected));
+  // Converted where it lies, in a buffer with room for the units or without.
+  for (const size_t room : {size_t{0}, 2 * text.size()}) {
+    console_.clear();
+    std::vector<uint8_t> list_bytes;
+    list_bytes.reserve(room);
+    const std::vector<uint8_t> raw = bytes_of(text);
+    list_bytes.assign(raw.begin(), raw.end());
+    CurrentList held(settings_);
+    held.hold(std::move(list_bytes));
+    dic_unicode(context_, held, locale);
+    EXPECT_EQ(read_bytes(held.path()), std::vector<uint8_t>{}) << "created, to hold the name";
+    const std::optional<std::vector<uint8_t>> converted = held.take_held();
+    ASSERT_TRUE(converted.has_value()) << "still held, for the sort";
+    EXPECT_EQ(to_hex(*converted), to_hex(expected)) << "room " << room;
+    EXPECT_EQ(console_.text(), expected_report) << "room " << room;
+  }
 }
 
 TEST_F(UnicodeConversionStage, AListThatCannotBeOpenedIsFatalBeforeAnythingIsWritten) {
