@@ -60,36 +60,63 @@ void Utf16ListEncoder::put(uint8_t c, std::vector<uint8_t>& out) {
   out.insert(out.end(), bytes, bytes + 2);
 }
 
+bool Utf16ListEncoder::plain_group(const uint8_t* bytes) const {
+  // Every lookup, no early exit: a branch per byte is what this spares.
+  bool plain = true;
+  for (size_t k = 0; k < kGroup; ++k) plain &= plain_[bytes[k]];
+  return plain;
+}
+
 void Utf16ListEncoder::convert_in_place(std::vector<uint8_t>& text) {
   // Forward, as the text is read: where it ends, how many units it makes,
-  // and the warnings, each with its line.
-  size_t end = text.size();
-  size_t units = 0;
-  for (size_t i = 0; i < text.size(); ++i, ++units) {
-    uint8_t c = text[i];
-    if (plain_[c]) continue;  // nearly every byte: its unit, and nothing else to note
+  // and the warnings, each with its line. Runs of plain bytes, nearly all
+  // of a list, are passed over a group at a time.
+  const uint8_t* bytes = text.data();
+  const size_t size = text.size();
+  size_t end = size;
+  size_t pairs = 0;  // CR LF line ends: two bytes, one unit
+  for (size_t i = 0; i < size;) {
+    if (i + kGroup <= size && plain_group(bytes + i)) {
+      i += kGroup;
+      continue;
+    }
+    uint8_t c = bytes[i++];
+    if (plain_[c]) continue;
     if (c == 0x1A) {
-      end = i;
+      end = i - 1;
       break;
     }
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') c = text[++i];
+    if (c == '\r' && i < size && bytes[i] == '\n') {
+      c = bytes[i++];
+      ++pairs;
+    }
     if (c == '\n') {
       end_line();
     } else if (!defined_[c]) {
       warn_undefined(c);
     }
   }
+  const size_t units = end - pairs;
   // The splitter reserves the room for a list it holds.
   platform::reserve_large_buffer(text, 2 * units);
   text.resize(2 * units);
   // Backward, from the last unit: a unit never lies before the bytes it
   // comes from, so each byte is read before a unit covers it. (The units
   // before byte j are at least j / 2, so those from byte j on start at j or
-  // later.)
-  uint8_t* at = text.data() + 2 * units;
-  for (size_t i = end; i-- > 0;) {
-    uint8_t c = text[i];
-    if (c == '\n' && i > 0 && text[i - 1] == '\r') --i;  // CR LF: one line end
+  // later.) A group of plain bytes is read whole before its units go out.
+  uint8_t* const data = text.data();
+  uint8_t* at = data + 2 * units;
+  for (size_t i = end; i > 0;) {
+    if (i >= kGroup && plain_group(data + i - kGroup)) {
+      i -= kGroup;
+      std::array<uint8_t, kGroup> group;
+      std::memcpy(group.data(), data + i, kGroup);
+      at -= 2 * kGroup;
+      for (size_t k = 0; k < kGroup; ++k) std::memcpy(at + 2 * k, bytes_[group[k]].data(), 2);
+      continue;
+    }
+    uint8_t c = data[--i];
+    if (c == '\n' && i > 0 && data[i - 1] == '\r') --i;  // CR LF: one line end
     at -= 2;
     std::memcpy(at, bytes_[c].data(), 2);
   }

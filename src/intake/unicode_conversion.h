@@ -47,6 +47,10 @@ class Utf16ListEncoder {
     warned_ = false;
   }
   void warn_undefined(uint8_t c);
+  /// Bytes that convert_in_place() takes together when all are plain.
+  static constexpr size_t kGroup = 8;
+  /// Whether the kGroup bytes from `bytes` are all plain.
+  bool plain_group(const uint8_t* bytes) const;
 
   const SourceLocale& locale_;
   Console& console_;

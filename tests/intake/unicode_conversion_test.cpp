@@ -51,7 +51,12 @@ TEST(Utf16ListEncoder, AnUndefinedByteBecomesTheReplacementCharacterWithAWarning
       << "one warning per line";
 }
 
-using UnicodeConversionStage = IntakeTest;
+class UnicodeConversionStage : public IntakeTest {
+ protected:
+  /// Converts `text` held in memory, in buffers with and without room for
+  /// its units, and expects the bytes and report of its file's conversion.
+  void convert_held_and_from_file(const std::string& text);
+};
 
 TEST_F(UnicodeConversionStage, ReplacesAStageFileButNeverTheSource) {
   const std::string path = source("dog\t\xE4\n");
@@ -72,11 +77,25 @@ TEST_F(UnicodeConversionStage, ReplacesAStageFileButNeverTheSource) {
 
 TEST_F(UnicodeConversionStage, AHeldListIsConvertedInMemoryAsItsFileWouldBe) {
   // Line ends of every kind, the end at 0x1A, and bytes that code page 1257
-  // leaves undefined (0xA1, 0xA5), whose warnings name their lines.
-  const std::string text =
+  // leaves undefined (0xA1, 0xA5), whose warnings name their lines; then the
+  // same among long plain runs, which are converted eight bytes at a time,
+  // at every offset from such a group's start.
+  std::vector<std::string> texts = {
       "\xA1og\t\xE0\r\ncat\rcow\r\r\nbee\t\xA5\xA1\n\r\n\rend\x1A"
-      "after\xA1\n";
+      "after\xA1\n"};
+  for (size_t shift = 0; shift < 8; ++shift) {
+    texts.push_back(std::string(shift, 'x') +
+                    "a plain run of words\r\nthen twelve\xA1 and more words\tafter it\n"
+                    "seventeen letters\r\r\nsixteen letters!\rcarriage returns\r"
+                    "\r\n\r\nthe end is here\x1A after the end, more words\n");
+  }
+  for (const std::string& text : texts) convert_held_and_from_file(text);
+}
+
+void UnicodeConversionStage::convert_held_and_from_file(const std::string& text) {
+  SCOPED_TRACE(to_hex(bytes_of(text)));
   const SourceLocale locale = SourceLocale::select("Lithuanian");
+  console_.clear();
   source(text);
   CurrentList from_file(settings_);
   dic_unicode(context_, from_file, locale);
