@@ -38,6 +38,10 @@ uint32_t hash3(uint32_t four) {
   return ((kLittle ? four & 0xFFFFFF : four >> 8) * 0x9E3779B1u) >> (32 - kHashBits);
 }
 uint32_t hash4(uint32_t four) { return (four * 2654435761u) >> (32 - kHashBits); }
+uint32_t hash5(uint64_t eight) {
+  return static_cast<uint32_t>(
+      ((kLittle ? eight << 24 : eight >> 24 << 24) * 0x9E3779B97F4A7C15u) >> (64 - kHashBits));
+}
 uint32_t hash8(uint64_t eight) {
   return static_cast<uint32_t>((eight * 0x9E3779B97F4A7C15u) >> (64 - kHashBits));
 }
@@ -49,6 +53,15 @@ uint32_t load_up_to_four(const uint8_t* p, size_t count) {
   uint8_t bytes[4] = {};
   std::memcpy(bytes, p, count);
   return load32(bytes);
+}
+
+/// The first bytes at `p` as load64() gives them, with only `count` (1 to 8)
+/// of them in the block and zeros for the rest.
+uint64_t load_up_to_eight(const uint8_t* p, size_t count) {
+  if (count >= 8) return load64(p);
+  uint8_t bytes[8] = {};
+  std::memcpy(bytes, p, count);
+  return load64(bytes);
 }
 
 /// Number of leading bytes at `a` and `b` that agree, at most `limit`. Both
@@ -87,6 +100,7 @@ uint32_t MatchFinder::Chains::advance(uint32_t& head, uint32_t p, size_t low) {
 
 MatchFinder::MatchFinder()
     : chains8_(size_t{1} << kHashBits),
+      chains5_(size_t{1} << kHashBits),
       chains4_(size_t{1} << kHashBits),
       chains3_(size_t{1} << kHashBits),
       chains2_(size_t{1} << 16) {}
@@ -99,16 +113,21 @@ void MatchFinder::index(std::span<const uint8_t> block) {
   block_ = block;
   // Empty heads hold 0, which the first base already lies beyond.
   if (base_ == 0 || base_ > kLastBase) {
-    for (Chains* chains : {&chains8_, &chains4_, &chains3_, &chains2_}) chains->clear();
+    for (Chains* chains : {&chains8_, &chains5_, &chains4_, &chains3_, &chains2_}) {
+      chains->clear();
+    }
     base_ = kBaseStep;
   } else {
     base_ += kBaseStep;
   }
-  for (Chains* chains : {&chains8_, &chains4_, &chains3_, &chains2_}) chains->reset(base_);
+  for (Chains* chains : {&chains8_, &chains5_, &chains4_, &chains3_, &chains2_}) {
+    chains->reset(base_);
+  }
   // The chains are linked only when a search first needs them: a block that
   // the probe covers (a run of one byte, a short pattern) is never linked.
   linked_ = false;
   linked8_ = false;
+  linked5_ = false;
   full_before_ = false;
   last_full_ = 0;
 }
@@ -144,6 +163,18 @@ void MatchFinder::link_block() {
     link(add2);
   }
   linked_ = true;
+  // In text of 16-bit characters, zeros every other byte, four bytes hold
+  // only two characters, and a walk of the 4-byte chain would try about as
+  // many candidates as two letters of 8-bit text have. The 5-byte chains
+  // hold nearly three characters; the 4-byte ones then only give the
+  // farthest match of exactly four bytes.
+  if (static_cast<size_t>(std::count(data, data + n, uint8_t{0})) * 4 >= n) {
+    const Chains::Adder add5 = chains5_.adder();
+    for (uint32_t p = n >= 5 ? n - 4 : 0; p-- > 0;) {
+      add5(p, hash5(load_up_to_eight(data + p, n - p)));
+    }
+    linked5_ = true;
+  }
 }
 
 void MatchFinder::link_eight() {
@@ -169,13 +200,13 @@ Match MatchFinder::search_from(size_t low, size_t end, size_t pos, size_t max_le
   return best;
 }
 
-Match MatchFinder::longest_of_four(size_t pos, size_t max_length, uint32_t c) {
+template <size_t shorter>
+Match MatchFinder::longest_from(const uint32_t* next, size_t pos, size_t max_length, uint32_t c) {
   const uint8_t* data = block_.data();
   const uint8_t* here = data + pos;
   // Candidates come in ascending position, farthest first, so only a strictly
   // longer one replaces the best, and the first to reach max_length ends it.
-  const uint32_t* next = chains4_.next();
-  size_t best = 3;  // shorter matches are found from the other chains
+  size_t best = shorter;  // shorter matches are found from the other chains
   size_t best_pos = 0;
   size_t steps = 0;
   for (; c < pos; c = next[c]) {
@@ -195,8 +226,31 @@ Match MatchFinder::longest_of_four(size_t pos, size_t max_length, uint32_t c) {
       next = chains8_.next();
     }
   }
-  if (best < 4) return {};
+  if (best == shorter) return {};
   return {best, pos - best_pos};
+}
+
+Match MatchFinder::longest_of_four_in_wide_text(size_t pos, size_t max_length, size_t low,
+                                                uint32_t first4) {
+  const uint8_t* data = block_.data();
+  const uint8_t* here = data + pos;
+  // The longest match of five bytes or more, if there is one; else the
+  // farthest of four is the longest.
+  if (max_length >= 5) {
+    const uint32_t first5 = chains5_.first_from(hash5(load_up_to_eight(here, max_length)), low);
+    if (first5 < pos) {
+      const Match match = longest_from<4>(chains5_.next(), pos, max_length, first5);
+      if (match.length != 0) return match;
+    }
+  }
+  if (max_length >= 4) {
+    const uint32_t four = load32(here);
+    const uint32_t* next = chains4_.next();
+    for (uint32_t c = first4; c < pos; c = next[c]) {
+      if (load32(data + c) == four) return {4, pos - c};
+    }
+  }
+  return {};
 }
 
 Match MatchFinder::find_before_linking(size_t pos, size_t max_length) {
@@ -239,9 +293,12 @@ Match MatchFinder::find(size_t pos) {
   const uint32_t first3 = chains3_.first_from(hash3(four), low);
   const uint32_t first2 = chains2_.first_from(key2(four), low);
 
-  // The longest match of four bytes or more, if there is one.
-  if (max_length >= 4 && first4 < pos) {
-    const Match match = longest_of_four(pos, max_length, first4);
+  if (linked5_) {
+    const Match match = longest_of_four_in_wide_text(pos, max_length, low, first4);
+    if (match.length != 0) return match;
+  } else if (max_length >= 4 && first4 < pos) {
+    // The longest match of four bytes or more, if there is one.
+    const Match match = longest_from<3>(chains4_.next(), pos, max_length, first4);
     if (match.length != 0) return match;
   }
   // Else the farthest of three is the longest.

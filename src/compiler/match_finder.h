@@ -6,10 +6,12 @@
 // It tries the same candidates in the same order, but only those that can
 // win. Chains link the positions that share their first bytes, in ascending
 // order: the walk for a match of four bytes or more visits only positions
-// that share four (and, once eight agree, only those that share eight).
-// Failing that, the longest match has three bytes, or else two, and the
-// farthest one is the first position of its chain. A text chunk costs a
-// candidate or two per position instead of thousands.
+// that share four (and, once eight agree, only those that share eight). In
+// text of 16-bit characters, where four bytes are only two characters, the
+// walk visits those that share five, and else the farthest that shares four
+// is the match. Failing that, the longest match has three bytes, or else
+// two, and the farthest one is the first position of its chain. A text
+// chunk costs a candidate or two per position instead of thousands.
 #pragma once
 
 #include <cstddef>
@@ -97,7 +99,7 @@ class MatchFinder {
   };
 
   /// Links every position of the block into the chains by two, three and
-  /// four bytes, in one pass.
+  /// four bytes, in one pass, and in text of 16-bit characters by five.
   void link_block();
   void link_eight();
 
@@ -108,17 +110,28 @@ class MatchFinder {
   /// start, or a probe after a full-length match; else it links them and
   /// searches them.
   Match find_before_linking(size_t pos, size_t max_length);
-  /// The longest and farthest match of four bytes or more, if any, from the
-  /// first candidate `c` of the 4-byte chain.
-  Match longest_of_four(size_t pos, size_t max_length, uint32_t c);
+  /// The longest and farthest match longer than `shorter` bytes, if any, from
+  /// the first candidate `c` of the chain whose links are `next`: the chain
+  /// by the first `shorter + 1` bytes.
+  /// Kept out of find(): inlined there, it slows the searches that end
+  /// without it, nearly all of them in bytes that rarely repeat.
+  template <size_t shorter>
+  [[gnu::noinline]] Match longest_from(const uint32_t* next, size_t pos, size_t max_length,
+                                       uint32_t c);
+  /// In text of 16-bit characters: the longest and farthest match of four
+  /// bytes or more, if any, from the chains by five bytes and by four, whose
+  /// first candidate is `first4`.
+  Match longest_of_four_in_wide_text(size_t pos, size_t max_length, size_t low, uint32_t first4);
 
   std::span<const uint8_t> block_;
   uint32_t base_ = 0;         // what the chains add to a position of this block
   bool linked_ = false;       // the chains by two, three and four bytes hold this block
   bool linked8_ = false;      // and those by eight
+  bool linked5_ = false;      // and those by five, for text of 16-bit characters
   bool full_before_ = false;  // the last match found had the full length
   size_t last_full_ = 0;      // and started here
   Chains chains8_;            // by a hash of the first eight bytes
+  Chains chains5_;            // by a hash of the first five bytes
   Chains chains4_;            // by a hash of the first four bytes
   Chains chains3_;            // by a hash of the first three bytes
   Chains chains2_;            // by the first two bytes

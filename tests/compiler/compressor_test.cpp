@@ -191,12 +191,21 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
     expect_agreement(testing::translation_chunk(size, size), "translations");
     expect_agreement(testing::random_bytes(static_cast<uint32_t>(size), size), "random");
   }
-  for (uint32_t seed = 1; seed <= 6; ++seed) {
-    // UTF-16 text: every other byte 0, long 4-byte chains, most walks on the 8-byte one.
+  // UTF-16 text, searched by its own chains: every other byte 0 (or, in a
+  // script beyond Latin, the same few high bytes), so that 4-byte keys hold
+  // two characters and matches of odd lengths start at odd positions.
+  const auto utf16 = [](uint32_t seed, size_t characters, auto high_byte) {
     std::vector<uint8_t> wide;
-    for (const uint8_t byte : testing::translation_chunk(seed, 4095))
-      wide.insert(wide.end(), {byte, 0});
-    expect_agreement(wide, "UTF-16 translations");
+    for (const uint8_t byte : testing::translation_chunk(seed, characters))
+      wide.insert(wide.end(), {byte, static_cast<uint8_t>(high_byte(byte))});
+    return wide;
+  };
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    expect_agreement(utf16(seed, 4095, [](uint8_t) { return 0; }), "UTF-16 translations");
+    expect_agreement(utf16(seed, 4095, [](uint8_t b) { return b < 'a' ? 0 : 4; }),
+                     "UTF-16, Latin and Cyrillic");
+    expect_agreement(utf16(seed, 4095, [](uint8_t b) { return b % 3 == 0 ? 1 : b & 4; }),
+                     "UTF-16, high bytes that differ where the low ones agree");
     expect_agreement(testing::word_chunk(seed, 8191), "words");
     expect_agreement(testing::translation_chunk(seed, 8191), "translations");
     expect_agreement(testing::dictionary_word_chunk(seed, 8191), "dictionary words");
@@ -208,6 +217,11 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
       expect_agreement(testing::periodic_bytes(pattern, size), std::string("periodic ") + pattern);
     }
   }
+  // Blocks longer than the window, and one with zeros in exactly every fourth byte.
+  expect_agreement(utf16(7, 20000, [](uint8_t) { return 0; }), "UTF-16, two blocks");
+  std::vector<uint8_t> quarter = testing::translation_chunk(8, 8000);
+  for (size_t i = 3; i < quarter.size(); i += 4) quarter[i] = 0;
+  expect_agreement(quarter, "a zero every four bytes");
   // Few distinct bytes make long chains of candidates that mostly fail.
   std::vector<uint8_t> binary = testing::random_bytes(11, 12000);
   for (uint8_t& b : binary) b = (b & 0x21) | 'A';
