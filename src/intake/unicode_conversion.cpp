@@ -43,6 +43,9 @@ Utf16ListEncoder::Utf16ListEncoder(const SourceLocale& locale, Console& console)
   }
   bytes_['\n'] = {0x0D, 0x0A};  // the list's line end
   defined_['\n'] = true;
+  for (size_t b = 0x20; b < 0x80; ++b) {
+    ascii_as_is_ &= plain_[b] && bytes_[b][0] == b && bytes_[b][1] == 0;
+  }
 }
 
 void Utf16ListEncoder::warn_undefined(uint8_t c) {
@@ -67,16 +70,29 @@ bool Utf16ListEncoder::plain_group(const uint8_t* bytes) const {
   return plain;
 }
 
+bool Utf16ListEncoder::ascii_group(const uint8_t* bytes) {
+  static_assert(kGroup == sizeof(uint64_t));
+  uint64_t eight;
+  std::memcpy(&eight, bytes, sizeof eight);
+  // No byte with its high bit set, and none below 0x20: taking 0x20 from
+  // each byte sets the high bit of the first one below it.
+  constexpr uint64_t kHigh = 0x8080808080808080u;
+  constexpr uint64_t kSpaces = 0x2020202020202020u;
+  return ((eight | (eight - kSpaces)) & kHigh) == 0;
+}
+
 void Utf16ListEncoder::convert_in_place(std::vector<uint8_t>& text) {
   // Forward, as the text is read: where it ends, how many units it makes,
   // and the warnings, each with its line. Runs of plain bytes, nearly all
-  // of a list, are passed over a group at a time.
+  // of a list, are passed over a group at a time; those of printable ASCII,
+  // most of a list in a Latin script, are told without the tables.
   const uint8_t* bytes = text.data();
   const size_t size = text.size();
   size_t end = size;
   size_t pairs = 0;  // CR LF line ends: two bytes, one unit
   for (size_t i = 0; i < size;) {
-    if (i + kGroup <= size && plain_group(bytes + i)) {
+    if (i + kGroup <= size &&
+        ((ascii_as_is_ && ascii_group(bytes + i)) || plain_group(bytes + i))) {
       i += kGroup;
       continue;
     }
@@ -107,6 +123,18 @@ void Utf16ListEncoder::convert_in_place(std::vector<uint8_t>& text) {
   uint8_t* const data = text.data();
   uint8_t* at = data + 2 * units;
   for (size_t i = end; i > 0;) {
+    if (ascii_as_is_ && i >= kGroup && ascii_group(data + i - kGroup)) {
+      // Each unit is the byte and a zero.
+      i -= kGroup;
+      std::array<uint8_t, kGroup> group;
+      std::memcpy(group.data(), data + i, kGroup);
+      at -= 2 * kGroup;
+      for (size_t k = 0; k < kGroup; ++k) {
+        at[2 * k] = group[k];
+        at[2 * k + 1] = 0;
+      }
+      continue;
+    }
     if (i >= kGroup && plain_group(data + i - kGroup)) {
       i -= kGroup;
       std::array<uint8_t, kGroup> group;

@@ -51,6 +51,9 @@ class Utf16ListEncoder {
   static constexpr size_t kGroup = 8;
   /// Whether the kGroup bytes from `bytes` are all plain.
   bool plain_group(const uint8_t* bytes) const;
+  /// Whether the kGroup bytes from `bytes` all lie from 0x20 to 0x7F, told
+  /// without the tables.
+  static bool ascii_group(const uint8_t* bytes);
 
   const SourceLocale& locale_;
   Console& console_;
@@ -60,6 +63,8 @@ class Utf16ListEncoder {
   std::array<bool, 256> defined_{};
   /// Bytes that only become their unit: no line end, CR, 0x1A or undefined byte.
   std::array<bool, 256> plain_{};
+  /// Every byte from 0x20 to 0x7F is plain and becomes the unit of that value.
+  bool ascii_as_is_ = true;
   int line_ = 1;
   bool warned_ = false;
 };

@@ -79,7 +79,11 @@ TEST_F(UnicodeConversionStage, AHeldListIsConvertedInMemoryAsItsFileWouldBe) {
   // Line ends of every kind, the end at 0x1A, and bytes that code page 1257
   // leaves undefined (0xA1, 0xA5), whose warnings name their lines; then the
   // same among long plain runs, which are converted eight bytes at a time,
-  // at every offset from such a group's start.
+  // at every offset from such a group's start, counted from either end; every
+  // byte from 0x20 up among them.
+  std::string ascii;
+  std::string high;
+  for (int b = 0x20; b <= 0xFF; ++b) (b < 0x80 ? ascii : high) += static_cast<char>(b);
   std::vector<std::string> texts = {
       "\xA1og\t\xE0\r\ncat\rcow\r\r\nbee\t\xA5\xA1\n\r\n\rend\x1A"
       "after\xA1\n"};
@@ -87,7 +91,9 @@ TEST_F(UnicodeConversionStage, AHeldListIsConvertedInMemoryAsItsFileWouldBe) {
     texts.push_back(std::string(shift, 'x') +
                     "a plain run of words\r\nthen twelve\xA1 and more words\tafter it\n"
                     "seventeen letters\r\r\nsixteen letters!\rcarriage returns\r"
-                    "\r\n\r\nthe end is here\x1A after the end, more words\n");
+                    "\r\n\r\n" +
+                    std::string(shift, 'w') + ascii + std::string(7 - shift, 'y') + "\n" + high +
+                    "\nthe end is here\x1A after the end, more words\n");
   }
   for (const std::string& text : texts) convert_held_and_from_file(text);
 }
