@@ -79,6 +79,20 @@ size_t common_length(const uint8_t* a, const uint8_t* b, size_t limit) {
   return k;
 }
 
+/// Number of zero bytes among the `n` at `data`, summed in byte-wide counts
+/// 255 bytes at a time: those the compiler keeps in vector lanes, a count as
+/// wide as the result it does not.
+size_t count_zeros(const uint8_t* data, size_t n) {
+  size_t zeros = 0;
+  for (size_t start = 0; start < n; start += 255) {
+    const size_t end = std::min(n, start + 255);
+    uint8_t part = 0;
+    for (size_t i = start; i < end; ++i) part += data[i] == 0 ? 1 : 0;
+    zeros += part;
+  }
+  return zeros;
+}
+
 }  // namespace
 
 // ---- Chains ----
@@ -103,7 +117,9 @@ MatchFinder::MatchFinder()
       chains5_(size_t{1} << kHashBits),
       chains4_(size_t{1} << kHashBits),
       chains3_(size_t{1} << kHashBits),
-      chains2_(size_t{1} << 16) {}
+      chains2_(size_t{1} << 16),
+      chains1_(size_t{1} << 8),
+      wide_positions_(compressed::kInputBlockSize) {}
 
 void MatchFinder::index(std::span<const uint8_t> block) {
   // Longer blocks would overflow the positions' range below a base step.
@@ -113,21 +129,21 @@ void MatchFinder::index(std::span<const uint8_t> block) {
   block_ = block;
   // Empty heads hold 0, which the first base already lies beyond.
   if (base_ == 0 || base_ > kLastBase) {
-    for (Chains* chains : {&chains8_, &chains5_, &chains4_, &chains3_, &chains2_}) {
+    for (Chains* chains : {&chains8_, &chains5_, &chains4_, &chains3_, &chains2_, &chains1_}) {
       chains->clear();
     }
     base_ = kBaseStep;
   } else {
     base_ += kBaseStep;
   }
-  for (Chains* chains : {&chains8_, &chains5_, &chains4_, &chains3_, &chains2_}) {
+  for (Chains* chains : {&chains8_, &chains5_, &chains4_, &chains3_, &chains2_, &chains1_}) {
     chains->reset(base_);
   }
   // The chains are linked only when a search first needs them: a block that
   // the probe covers (a run of one byte, a short pattern) is never linked.
   linked_ = false;
   linked8_ = false;
-  linked5_ = false;
+  wide_ = false;
   full_before_ = false;
   last_full_ = 0;
 }
@@ -135,6 +151,14 @@ void MatchFinder::index(std::span<const uint8_t> block) {
 void MatchFinder::link_block() {
   const uint8_t* data = block_.data();
   const auto n = static_cast<uint32_t>(block_.size());
+  linked_ = true;
+  // In text of 16-bit characters, zeros every other byte, four bytes hold
+  // only two characters, and a walk of the 4-byte chain would try about as
+  // many candidates as two letters of 8-bit text have.
+  if (count_zeros(data, n) * 4 >= n) {
+    link_wide();
+    return;
+  }
   const Chains::Adder add2 = chains2_.adder();
   const Chains::Adder add3 = chains3_.adder();
   const Chains::Adder add4 = chains4_.adder();
@@ -162,26 +186,57 @@ void MatchFinder::link_block() {
   } else {
     link(add2);
   }
-  linked_ = true;
-  // In text of 16-bit characters, zeros every other byte, four bytes hold
-  // only two characters, and a walk of the 4-byte chain would try about as
-  // many candidates as two letters of 8-bit text have. The 5-byte chains
-  // hold nearly three characters; the 4-byte ones then only give the
-  // farthest match of exactly four bytes.
-  if (static_cast<size_t>(std::count(data, data + n, uint8_t{0})) * 4 >= n) {
-    const Chains::Adder add5 = chains5_.adder();
-    for (uint32_t p = n >= 5 ? n - 4 : 0; p-- > 0;) {
-      add5(p, hash5(load_up_to_eight(data + p, n - p)));
-    }
-    linked5_ = true;
+}
+
+void MatchFinder::link_wide() {
+  const uint8_t* data = block_.data();
+  const auto n = static_cast<uint32_t>(block_.size());
+  // Every candidate for a match from a position shares its first byte and,
+  // from a zero, its second: a position's candidates are linked unless it is
+  // a zero before a byte other than zero, and those are found through the
+  // next position. The last position starts no match of two bytes.
+  uint32_t count = 0;
+  for (uint32_t p = 0; p + 1 < n; ++p) {
+    wide_positions_[count] = p;
+    count += data[p] != 0 || data[p + 1] == 0;
   }
+  wide_count_ = count;
+  // Where a byte and a zero are a character, one byte tells nearly what two
+  // do, three what four do, and the 5-byte chains hold nearly three
+  // characters: the chains by one and by three also give the matches of
+  // two and of four bytes.
+  const Chains::Adder add1 = chains1_.adder();
+  const Chains::Adder add3 = chains3_.adder();
+  const Chains::Adder add5 = chains5_.adder();
+  // From the last position down, so that each chain comes out ascending.
+  uint32_t i = count;
+  for (; i > 0 && wide_positions_[i - 1] + 8 > n; --i) {
+    const uint32_t p = wide_positions_[i - 1];
+    add1(p, data[p]);
+    if (p + 3 <= n) add3(p, hash3(load_up_to_four(data + p, n - p)));
+    if (p + 5 <= n) add5(p, hash5(load_up_to_eight(data + p, n - p)));
+  }
+  for (; i > 0; --i) {
+    const uint32_t p = wide_positions_[i - 1];
+    add1(p, data[p]);
+    add3(p, hash3(load32(data + p)));
+    add5(p, hash5(load64(data + p)));
+  }
+  wide_ = true;
 }
 
 void MatchFinder::link_eight() {
   const uint8_t* data = block_.data();
   const auto n = static_cast<uint32_t>(block_.size());
   const Chains::Adder add8 = chains8_.adder();
-  for (uint32_t p = n >= 8 ? n - 7 : 0; p-- > 0;) add8(p, hash8(load64(data + p)));
+  if (wide_) {
+    for (size_t i = wide_count_; i-- > 0;) {
+      const uint32_t p = wide_positions_[i];
+      if (p + 8 <= n) add8(p, hash8(load64(data + p)));
+    }
+  } else {
+    for (uint32_t p = n >= 8 ? n - 7 : 0; p-- > 0;) add8(p, hash8(load64(data + p)));
+  }
   linked8_ = true;
 }
 
@@ -200,8 +255,9 @@ Match MatchFinder::search_from(size_t low, size_t end, size_t pos, size_t max_le
   return best;
 }
 
-template <size_t shorter>
-Match MatchFinder::longest_from(const uint32_t* next, size_t pos, size_t max_length, uint32_t c) {
+template <size_t shorter, bool after_zero>
+Match MatchFinder::longest_from(const uint32_t* next, size_t pos, size_t max_length, uint32_t c,
+                                size_t low) {
   const uint8_t* data = block_.data();
   const uint8_t* here = data + pos;
   // Candidates come in ascending position, farthest first, so only a strictly
@@ -213,6 +269,9 @@ Match MatchFinder::longest_from(const uint32_t* next, size_t pos, size_t max_len
     ++steps;
     // A longer match must also agree at index `best` (< max_length, so in the block).
     if (data[c + best] != here[best]) continue;
+    if constexpr (after_zero) {
+      if (c <= low || data[c - 1] != 0) continue;
+    }
     const size_t length = common_length(data + c, here, max_length);
     if (length <= best) continue;
     best = length;
@@ -230,27 +289,62 @@ Match MatchFinder::longest_from(const uint32_t* next, size_t pos, size_t max_len
   return {best, pos - best_pos};
 }
 
-Match MatchFinder::longest_of_four_in_wide_text(size_t pos, size_t max_length, size_t low,
-                                                uint32_t first4) {
+template <bool after_zero>
+Match MatchFinder::search_wide_from(size_t pos, size_t max_length, size_t low) {
   const uint8_t* data = block_.data();
   const uint8_t* here = data + pos;
-  // The longest match of five bytes or more, if there is one; else the
-  // farthest of four is the longest.
+  const auto counts = [data, low](uint32_t c) {
+    if constexpr (after_zero) return c > low && data[c - 1] == 0;
+    return true;
+  };
+  // The longest match of five bytes or more, if there is one.
   if (max_length >= 5) {
     const uint32_t first5 = chains5_.first_from(hash5(load_up_to_eight(here, max_length)), low);
     if (first5 < pos) {
-      const Match match = longest_from<4>(chains5_.next(), pos, max_length, first5);
+      const Match match =
+          longest_from<4, after_zero>(chains5_.next(), pos, max_length, first5, low);
       if (match.length != 0) return match;
     }
   }
-  if (max_length >= 4) {
-    const uint32_t four = load32(here);
-    const uint32_t* next = chains4_.next();
-    for (uint32_t c = first4; c < pos; c = next[c]) {
-      if (load32(data + c) == four) return {4, pos - c};
+  // Else the farthest of four, or else that of three, from the 3-byte chain.
+  constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+  if (max_length >= 3) {
+    const size_t longest = std::min<size_t>(max_length, 4);
+    uint32_t first_three = kNone;
+    const uint32_t* next = chains3_.next();
+    for (uint32_t c = chains3_.first_from(hash3(load_up_to_four(here, max_length)), low); c < pos;
+         c = next[c]) {
+      if (data[c] != here[0] || data[c + 1] != here[1] || data[c + 2] != here[2] || !counts(c)) {
+        continue;
+      }
+      if (longest == 3 || data[c + 3] == here[3]) return {longest, pos - c};
+      if (first_three == kNone) first_three = c;
     }
+    if (first_three != kNone) return {3, pos - first_three};
   }
+  // Else that of two, or else that of one, from the 1-byte chain; a match of
+  // one byte counts only after a zero, which makes it two.
+  uint32_t first_one = kNone;
+  const uint32_t* next = chains1_.next();
+  for (uint32_t c = chains1_.first_from(here[0], low); c < pos; c = next[c]) {
+    if (!counts(c)) continue;
+    if (max_length >= 2 && data[c + 1] == here[1]) return {2, pos - c};
+    if constexpr (!after_zero) continue;
+    if (first_one == kNone) first_one = c;
+    if (max_length == 1) break;
+  }
+  if (first_one != kNone) return {1, pos - first_one};
   return {};
+}
+
+Match MatchFinder::search_wide_text(size_t pos, size_t max_length, size_t low) {
+  // A zero before a character is searched through the character: its
+  // candidates are zeros before the same bytes, and match one byte more.
+  const uint8_t* data = block_.data();
+  if (data[pos] != 0 || data[pos + 1] == 0) return search_wide_from<false>(pos, max_length, low);
+  const Match match = search_wide_from<true>(pos + 1, max_length - 1, low);
+  if (match.length == 0) return {};
+  return {match.length + 1, match.distance};
 }
 
 Match MatchFinder::find_before_linking(size_t pos, size_t max_length) {
@@ -285,6 +379,7 @@ Match MatchFinder::find(size_t pos) {
   const uint8_t* data = block_.data();
   const uint8_t* here = data + pos;
   const size_t low = pos > compressed::kWindowSize ? pos - compressed::kWindowSize : 0;
+  if (wide_) return search_wide_text(pos, max_length, low);
   const uint32_t four = load_up_to_four(here, max_length);
   // The first candidate of each chain is read before any is used, so that
   // the three table reads overlap; a key of bytes beyond the block is
@@ -293,10 +388,7 @@ Match MatchFinder::find(size_t pos) {
   const uint32_t first3 = chains3_.first_from(hash3(four), low);
   const uint32_t first2 = chains2_.first_from(key2(four), low);
 
-  if (linked5_) {
-    const Match match = longest_of_four_in_wide_text(pos, max_length, low, first4);
-    if (match.length != 0) return match;
-  } else if (max_length >= 4 && first4 < pos) {
+  if (max_length >= 4 && first4 < pos) {
     // The longest match of four bytes or more, if there is one.
     const Match match = longest_from<3>(chains4_.next(), pos, max_length, first4);
     if (match.length != 0) return match;

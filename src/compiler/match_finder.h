@@ -12,6 +12,11 @@
 // is the match. Failing that, the longest match has three bytes, or else
 // two, and the farthest one is the first position of its chain. A text
 // chunk costs a candidate or two per position instead of thousands.
+//
+// In text of 16-bit characters half the positions are a zero before a
+// character. A match from such a position is a zero and then a match from
+// the next one, so the chains hold only the other positions: a zero is
+// searched through the position after it, among candidates after a zero.
 #pragma once
 
 #include <cstddef>
@@ -99,8 +104,12 @@ class MatchFinder {
   };
 
   /// Links every position of the block into the chains by two, three and
-  /// four bytes, in one pass, and in text of 16-bit characters by five.
+  /// four bytes, in one pass; in text of 16-bit characters link_wide().
   void link_block();
+  /// Links the positions of text of 16-bit characters that a match can start
+  /// from directly, all but a zero before a byte other than zero, into the
+  /// chains by one, three and five bytes.
+  void link_wide();
   void link_eight();
 
   /// The longest and farthest match among the positions from `low` to
@@ -112,22 +121,28 @@ class MatchFinder {
   Match find_before_linking(size_t pos, size_t max_length);
   /// The longest and farthest match longer than `shorter` bytes, if any, from
   /// the first candidate `c` of the chain whose links are `next`: the chain
-  /// by the first `shorter + 1` bytes.
+  /// by the first `shorter + 1` bytes. With `after_zero`, only candidates
+  /// after `low` that follow a zero count.
   /// Kept out of find(): inlined there, it slows the searches that end
   /// without it, nearly all of them in bytes that rarely repeat.
-  template <size_t shorter>
+  template <size_t shorter, bool after_zero = false>
   [[gnu::noinline]] Match longest_from(const uint32_t* next, size_t pos, size_t max_length,
-                                       uint32_t c);
-  /// In text of 16-bit characters: the longest and farthest match of four
-  /// bytes or more, if any, from the chains by five bytes and by four, whose
-  /// first candidate is `first4`.
-  Match longest_of_four_in_wide_text(size_t pos, size_t max_length, size_t low, uint32_t first4);
+                                       uint32_t c, size_t low = 0);
+  /// In text of 16-bit characters, linked by link_wide(): the longest and
+  /// farthest match, through the next position for a zero before a byte
+  /// other than zero.
+  Match search_wide_text(size_t pos, size_t max_length, size_t low);
+  /// The longest and farthest match from `pos` by the chains of link_wide();
+  /// with `after_zero`, among the positions after a zero in the window, and
+  /// of one byte too.
+  template <bool after_zero>
+  Match search_wide_from(size_t pos, size_t max_length, size_t low);
 
   std::span<const uint8_t> block_;
   uint32_t base_ = 0;         // what the chains add to a position of this block
   bool linked_ = false;       // the chains by two, three and four bytes hold this block
   bool linked8_ = false;      // and those by eight
-  bool linked5_ = false;      // and those by five, for text of 16-bit characters
+  bool wide_ = false;         // text of 16-bit characters, linked by link_wide()
   bool full_before_ = false;  // the last match found had the full length
   size_t last_full_ = 0;      // and started here
   Chains chains8_;            // by a hash of the first eight bytes
@@ -135,6 +150,10 @@ class MatchFinder {
   Chains chains4_;            // by a hash of the first four bytes
   Chains chains3_;            // by a hash of the first three bytes
   Chains chains2_;            // by the first two bytes
+  Chains chains1_;            // by the first byte, in text of 16-bit characters
+  /// The positions that link_wide() links, ascending.
+  std::vector<uint32_t> wide_positions_;
+  size_t wide_count_ = 0;
 };
 
 }  // namespace lexbuild

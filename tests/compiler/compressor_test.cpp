@@ -200,7 +200,28 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
       wide.insert(wide.end(), {byte, static_cast<uint8_t>(high_byte(byte))});
     return wide;
   };
+  // As the stores hold UTF-16 text: records that open with a length byte, so
+  // that characters start at odd and at even positions, some with a zero
+  // after it, so that two zeros meet; high bytes mostly 0 but, unlike above,
+  // not told by the low byte; now and then a character whose low byte is 0.
+  const auto records = [](uint32_t seed, size_t size) {
+    std::mt19937 rng(seed);
+    const std::vector<uint8_t> text = testing::translation_chunk(seed, size);
+    std::vector<uint8_t> wide;
+    for (size_t i = 0; wide.size() < size; ++i) {
+      if (rng() % 12 == 0) {
+        wide.push_back(static_cast<uint8_t>(rng() % 40 + 1));
+        if (rng() % 2 == 0) wide.push_back(0);
+      }
+      const uint8_t low = rng() % 50 == 0 ? 0 : text[i % text.size()];
+      const uint8_t high = rng() % 8 == 0 ? static_cast<uint8_t>(rng() % 3) : 0;
+      wide.insert(wide.end(), {low, high});
+    }
+    wide.resize(size);
+    return wide;
+  };
   for (uint32_t seed = 1; seed <= 6; ++seed) {
+    expect_agreement(records(seed, 8191), "UTF-16 records");
     expect_agreement(utf16(seed, 4095, [](uint8_t) { return 0; }), "UTF-16 translations");
     expect_agreement(utf16(seed, 4095, [](uint8_t b) { return b < 'a' ? 0 : 4; }),
                      "UTF-16, Latin and Cyrillic");
@@ -219,6 +240,7 @@ TEST(Compressor, AgreesWithTheExhaustiveSearch) {
   }
   // Blocks longer than the window, and one with zeros in exactly every fourth byte.
   expect_agreement(utf16(7, 20000, [](uint8_t) { return 0; }), "UTF-16, two blocks");
+  expect_agreement(records(7, 40000), "UTF-16 records, three blocks");
   std::vector<uint8_t> quarter = testing::translation_chunk(8, 8000);
   for (size_t i = 3; i < quarter.size(); i += 4) quarter[i] = 0;
   expect_agreement(quarter, "a zero every four bytes");
@@ -245,6 +267,19 @@ TEST(Compressor, AgreesOnAdversarialInputs) {
   // `tail` again exactly `distance` after its first copy, with noise between.
   const auto again_at = [&](const Bytes& tail, size_t distance, uint32_t seed) {
     return cat({tail, noise(seed, distance - tail.size()), tail});
+  };
+  // The same in text of 16-bit characters, from a zero before a character:
+  // the search goes through the character, whose candidates must still
+  // follow a zero inside the window.
+  const auto wide_again_at = [](size_t distance, uint32_t seed) {
+    const Bytes tail = {0, 'E', 0, 'D', 0, 'G', 0, 'E', 0};
+    std::mt19937 rng(seed);
+    Bytes all = tail;
+    while (all.size() < distance)
+      all.insert(all.end(), {static_cast<uint8_t>('a' + rng() % 26), 0});
+    all.resize(distance);
+    all.insert(all.end(), tail.begin(), tail.end());
+    return all;
   };
   // Every 3-byte string over three letters, so that many keys share a hash bucket.
   Bytes all_triples;
@@ -278,6 +313,8 @@ TEST(Compressor, AgreesOnAdversarialInputs) {
       {"repeat at the window's edge", again_at(text("EDGEWISE"), 8192, 3)},
       {"repeat one beyond the edge", again_at(text("EDGEWISE"), 8193, 4)},
       {"three bytes at the edge", again_at(text("XYZ"), 8192, 5)},
+      {"UTF-16 repeat at the window's edge", wide_again_at(8192, 13)},
+      {"UTF-16 repeat one beyond the edge", wide_again_at(8193, 14)},
       {"two bytes 255 back", again_at(text("QZ"), 255, 6)},
       {"two bytes 256 back", again_at(text("QZ"), 256, 7)},
       {"far 2-byte tie hides a near one",
