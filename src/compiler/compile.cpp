@@ -35,10 +35,9 @@ void parse_list_file(BuildContext& context, platform::InputFile& list, TextStore
   }
   std::vector<uint8_t>().swap(context.spare_buffer);  // one too small is given back
   if (size) {
-    platform::reserve_large_buffer(stores.translations, static_cast<size_t>(*size) + 1);
-    platform::reserve_large_buffer(stores.words, static_cast<size_t>(*size) + 1);
-    platform::reserve_large_buffer(
-        stores.word_offsets,
+    stores.translations.reserve(static_cast<size_t>(*size) + 1);
+    stores.words.reserve(static_cast<size_t>(*size) + 1);
+    stores.word_offsets.reserve(
         static_cast<size_t>(std::min<uint64_t>(*size / 4, format::kMaxEntries)) + 1);
   }
 

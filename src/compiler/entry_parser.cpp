@@ -8,7 +8,6 @@
 #include "compiler/format.h"
 #include "driver/report.h"
 #include "intake/byte_search.h"
-#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -81,7 +80,7 @@ void EntryParser::parse_stream(const ListReader& read, const TraceSink& trace, s
   // An even size keeps a block's UTF-16 units whole.
   const size_t size = std::max<size_t>(2, block_size + block_size % 2);
   std::vector<uint8_t> block;
-  platform::reserve_large_buffer(block, size);
+  block.reserve(size);
   block.resize(size);
   size_t held = 0;  // the start of a line that the last block cut off
   for (;;) {

@@ -9,14 +9,12 @@
 #include <span>
 #include <vector>
 
-#include "platform/memory.h"
-
 namespace lexbuild {
 
 class RecordRun {
  public:
   /// Room for `bytes` bytes of records; pages never written cost no memory.
-  void reserve(size_t bytes) { platform::reserve_large_buffer(bytes_, bytes); }
+  void reserve(size_t bytes) { bytes_.reserve(bytes); }
 
   void append(std::span<const uint8_t> record) {
     bytes_.insert(bytes_.end(), record.begin(), record.end());

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "intake/byte_search.h"
-#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -32,7 +31,7 @@ ListLines split_8bit(std::span<const uint8_t> data, bool* too_long) {
     size = static_cast<size_t>(static_cast<const uint8_t*>(eof) - begin);
   }
   // One slot per line end, so that the table is allocated once.
-  platform::reserve_large_buffer(lines.entries, count_byte(begin, begin + size, kLf) + 1);
+  lines.entries.reserve(count_byte(begin, begin + size, kLf) + 1);
   size_t start = 0;
   while (start < size) {
     const void* found = std::memchr(begin + start, kLf, size - start);
@@ -59,7 +58,7 @@ ListLines split_16bit(std::span<const uint8_t> data, bool* too_long) {
   const uint8_t* begin = data.data();
   const uint8_t* last = begin + (data.size() & ~size_t{1});
   // At most one line a CR byte, and one after the last.
-  platform::reserve_large_buffer(lines.entries, count_byte(begin, last, kCr) + 1);
+  lines.entries.reserve(count_byte(begin, last, kCr) + 1);
   for (const uint8_t* start = begin;;) {
     const uint8_t* end = find_unit(start, last, kCr, kLf);
     const uint8_t* tab = find_unit(start, end, kTab, 0);

@@ -8,7 +8,6 @@
 #include "intake/tab_splitter.h"
 #include "intake/text_blocks.h"
 #include "intake/utf8_source.h"
-#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -136,7 +135,7 @@ int csv_cut_out(BuildContext& context, CurrentList& list, bool keep_copy,
     // and for both when the 8-bit lines are converted to UTF-16 where they
     // lie: memory reserved and never written costs nothing.
     const uint64_t growth = settings.to_unicode != 0 && !sixteen_bit ? 4 : 2;
-    platform::reserve_large_buffer(*held, static_cast<size_t>(growth * size + kHeldSlack));
+    held->reserve(static_cast<size_t>(growth * size + kHeldSlack));
   }
   LineSink sink(output && !held ? &output->out() : nullptr, held ? &*held : nullptr);
 

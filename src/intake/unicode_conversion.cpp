@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "driver/report.h"
-#include "platform/memory.h"
 
 namespace lexbuild {
 namespace {
@@ -114,7 +113,7 @@ void Utf16ListEncoder::convert_in_place(std::vector<uint8_t>& text) {
   }
   const size_t units = end - pairs;
   // The splitter reserves the room for a list it holds.
-  platform::reserve_large_buffer(text, 2 * units);
+  text.reserve(2 * units);
   text.resize(2 * units);
   // Backward, from the last unit: a unit never lies before the bytes it
   // comes from, so each byte is read before a unit covers it. (The units

@@ -9,7 +9,6 @@
 
 #include "platform/env.h"
 #include "platform/file.h"
-#include "platform/memory.h"
 
 namespace lexbuild::platform {
 namespace {
@@ -213,7 +212,7 @@ bool read_file(const std::string& path, std::vector<uint8_t>& out, int* error_co
   // One byte more than the file holds, so that its end shows without
   // growing (and copying) a buffer that is already full.
   const size_t room = static_cast<size_t>(st.st_size) + 1;
-  reserve_large_buffer(out, room);
+  out.reserve(room);
   out.resize(room);
   size_t done = 0;
   for (;;) {

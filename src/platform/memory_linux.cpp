@@ -32,27 +32,6 @@ long peak_memory_kb() {
   return usage.ru_maxrss;
 }
 
-void advise_large_pages(const void* data, size_t bytes) {
-  // Transparent huge pages cover whole, aligned 2 MiB spans of the buffer.
-  // Small pages are costly here: each is a fault of its own when first
-  // written, and on a virtual machine a fault is expensive. The buffer's
-  // start, before its first large page (or all of it, when none fits), is
-  // filled first: it is made present at once instead. Systems without the
-  // advice (before Linux 5.14) refuse it.
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto begin = reinterpret_cast<uintptr_t>(data);
-  const uintptr_t end = begin + bytes;
-  const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t last = end & ~(kHugePage - 1);
-  const uintptr_t head = begin & ~(page - 1);
-  const uintptr_t head_end = last > first ? first : end & ~(page - 1);
-  // Addresses are formed from the buffer's own pointer, which keeps its provenance.
-  auto* const at = const_cast<uint8_t*>(static_cast<const uint8_t*>(data));
-  if (last > first) ::madvise(at + (first - begin), last - first, MADV_HUGEPAGE);
-  if (head_end > head) ::madvise(at - (begin - head), head_end - head, MADV_POPULATE_WRITE);
-}
-
 void release_unused_room(std::vector<uint8_t>& buffer) {
   const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto begin = reinterpret_cast<uintptr_t>(buffer.data());

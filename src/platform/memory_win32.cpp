@@ -21,10 +21,6 @@ long peak_memory_kb() {
   return static_cast<long>(counters.PeakWorkingSetSize / 1024);
 }
 
-// Large pages on Windows need a privilege that a user's account does not
-// hold: the hint has nothing to ask for.
-void advise_large_pages(const void* /*data*/, size_t /*bytes*/) {}
-
 void release_unused_room(std::vector<uint8_t>& buffer) {
   SYSTEM_INFO system{};
   ::GetSystemInfo(&system);
