@@ -140,7 +140,7 @@ class MatchFinder {
 
   std::span<const uint8_t> block_;
   uint32_t base_ = 0;         // what the chains add to a position of this block
-  bool linked_ = false;       // the chains by two, three and four bytes hold this block
+  bool linked_ = false;       // the chains hold this block
   bool linked8_ = false;      // and those by eight
   bool wide_ = false;         // text of 16-bit characters, linked by link_wide()
   bool full_before_ = false;  // the last match found had the full length
