@@ -79,9 +79,7 @@ void EntryParser::parse_list(std::span<const uint8_t> data, const TraceSink& tra
 void EntryParser::parse_stream(const ListReader& read, const TraceSink& trace, size_t block_size) {
   // An even size keeps a block's UTF-16 units whole.
   const size_t size = std::max<size_t>(2, block_size + block_size % 2);
-  std::vector<uint8_t> block;
-  block.reserve(size);
-  block.resize(size);
+  std::vector<uint8_t> block(size);
   size_t held = 0;  // the start of a line that the last block cut off
   for (;;) {
     // A line longer than the block (possible only for small blocks: lines
